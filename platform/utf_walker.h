@@ -1,0 +1,417 @@
+// The one UTF-8 -> UTF-16 walker and the one UTF-16 -> UTF-8 walker behind the
+// code-page calls. Each walks its input once into a sink, a counting one for size
+// queries or a writing one for conversion, so the size a caller is told and the
+// units it then gets come from the same decisions about malformed input.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define ZIVODA_UTF_SSE2 1
+#else
+#define ZIVODA_UTF_SSE2 0
+#endif
+
+// The steps are forced inline so that a walker's copy of its sink stays in
+// registers: a writer's byte stores could otherwise alias its own position.
+#if defined(__GNUC__)
+#define ZIVODA_UTF_STEP inline __attribute__((always_inline))
+#else
+#define ZIVODA_UTF_STEP inline
+#endif
+
+namespace zivoda::utf {
+
+inline constexpr char16_t kReplacement = 0xFFFD;
+
+// ---------------------------------------------------------------------------
+// Sinks for decoding (they receive UTF-16 units). A writer never checks room:
+// the caller hands it a buffer proven big enough, by a bound (one unit per input
+// byte at most) or by a counting walk of the same input.
+
+class Utf16Counter {
+ public:
+  void Unit(char16_t) { ++n_; }
+  void Pair(char16_t, char16_t) { n_ += 2; }
+  void AsciiRun(const uint8_t*, size_t k) { n_ += k; }
+#if ZIVODA_UTF_SSE2
+  void Ascii16(__m128i) { n_ += 16; }
+#endif
+  size_t count() const { return n_; }
+
+ private:
+  size_t n_ = 0;
+};
+
+class Utf16Writer {
+ public:
+  explicit Utf16Writer(char16_t* out) : begin_(out), out_(out) {}
+  void Unit(char16_t u) { *out_++ = u; }
+  void Pair(char16_t hi, char16_t lo) {
+    out_[0] = hi;
+    out_[1] = lo;
+    out_ += 2;
+  }
+  void AsciiRun(const uint8_t* p, size_t k) {
+    for (size_t i = 0; i < k; ++i) out_[i] = p[i];
+    out_ += k;
+  }
+#if ZIVODA_UTF_SSE2
+  void Ascii16(__m128i v) {  // 16 ASCII bytes, widened to 16 units
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), _mm_unpacklo_epi8(v, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out_ + 8), _mm_unpackhi_epi8(v, zero));
+    out_ += 16;
+  }
+#endif
+  size_t count() const { return static_cast<size_t>(out_ - begin_); }
+
+ private:
+  char16_t* begin_;
+  char16_t* out_;
+};
+
+// ---------------------------------------------------------------------------
+// Sinks for encoding (they receive code points, already known to be scalar
+// values, and the number of UTF-8 bytes each takes).
+
+class Utf8Counter {
+ public:
+  void Put1(uint32_t) { n_ += 1; }
+  void Put2(uint32_t) { n_ += 2; }
+  void Put3(uint32_t) { n_ += 3; }
+  void Put4(uint32_t) { n_ += 4; }
+  void AsciiRun(const char16_t*, size_t k) { n_ += k; }
+#if ZIVODA_UTF_SSE2
+  void Ascii16(__m128i, __m128i) { n_ += 16; }
+  void Ascii8(__m128i) { n_ += 8; }
+  void Bmp8(__m128i u) {
+    const __m128i zero = _mm_setzero_si128();
+    const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xFF80 - 0x10000)), zero));
+    const int below_800 = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xF800 - 0x10000)), zero));
+    n_ += 24 - static_cast<size_t>(std::popcount(static_cast<unsigned>(ascii)) / 2) -
+          static_cast<size_t>(std::popcount(static_cast<unsigned>(below_800)) / 2);
+  }
+#endif
+  size_t count() const { return n_; }
+
+ private:
+  size_t n_ = 0;
+};
+
+// Stores the bytes. The caller guarantees room for the whole result; the calls
+// marked "spills" store a few bytes past their own, which the walker guarantees
+// later output overwrites.
+class Utf8Writer {
+ public:
+  explicit Utf8Writer(char* out) : begin_(reinterpret_cast<uint8_t*>(out)), out_(begin_) {}
+  void Put1(uint32_t c) { *out_++ = static_cast<uint8_t>(c); }
+  void Put2(uint32_t c) {
+    out_[0] = static_cast<uint8_t>(0xC0 | (c >> 6));
+    out_[1] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    out_ += 2;
+  }
+  void Put3(uint32_t c) {
+    out_[0] = static_cast<uint8_t>(0xE0 | (c >> 12));
+    out_[1] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
+    out_[2] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    out_ += 3;
+  }
+  void Put4(uint32_t c) {
+    out_[0] = static_cast<uint8_t>(0xF0 | (c >> 18));
+    out_[1] = static_cast<uint8_t>(0x80 | ((c >> 12) & 0x3F));
+    out_[2] = static_cast<uint8_t>(0x80 | ((c >> 6) & 0x3F));
+    out_[3] = static_cast<uint8_t>(0x80 | (c & 0x3F));
+    out_ += 4;
+  }
+  void AsciiRun(const char16_t* p, size_t k) {
+    for (size_t i = 0; i < k; ++i) out_[i] = static_cast<uint8_t>(p[i]);
+    out_ += k;
+  }
+#if ZIVODA_UTF_SSE2
+  void Ascii16(__m128i lo, __m128i hi) {  // 16 ASCII units, narrowed to 16 bytes
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), _mm_packus_epi16(lo, hi));
+    out_ += 16;
+  }
+  void Ascii8(__m128i u) {  // 8 ASCII units; spills 8 bytes
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), _mm_packus_epi16(u, u));
+    out_ += 8;
+  }
+  // 8 units, none a surrogate, in one, two or three bytes each; spills up to 3
+  // bytes. The bytes of every unit are formed side by side in 16-bit lanes, then
+  // each unit is stored as one 4-byte word and the position moves by its length.
+  void Bmp8(__m128i u) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xFF80 - 0x10000)), zero);
+    const __m128i below_800 = _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xF800 - 0x10000)), zero);
+    const __m128i shr6 = _mm_srli_epi16(u, 6);
+    const __m128i low6 = _mm_or_si128(_mm_and_si128(u, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
+    const __m128i mid6 = _mm_or_si128(_mm_and_si128(shr6, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
+    const __m128i lead2 = _mm_or_si128(shr6, _mm_set1_epi16(0xC0));
+    const __m128i lead3 = _mm_or_si128(_mm_srli_epi16(u, 12), _mm_set1_epi16(0xE0));
+    const __m128i byte0 = Select(ascii, u, Select(below_800, lead2, lead3));
+    const __m128i byte1 = Select(below_800, low6, mid6);
+    const __m128i bytes01 = _mm_or_si128(byte0, _mm_slli_epi16(byte1, 8));
+    alignas(16) uint32_t words[8];
+    alignas(16) uint16_t lengths[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(words), _mm_unpacklo_epi16(bytes01, low6));
+    _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), _mm_unpackhi_epi16(bytes01, low6));
+    // 3, less one below U+0800, less one more for ASCII (the masks are -1).
+    _mm_store_si128(reinterpret_cast<__m128i*>(lengths),
+                    _mm_add_epi16(_mm_set1_epi16(3), _mm_add_epi16(ascii, below_800)));
+    for (int i = 0; i < 8; ++i) {
+      std::memcpy(out_, &words[i], 4);  // x86 is little-endian: byte 0 first
+      out_ += lengths[i];
+    }
+  }
+#endif
+  size_t count() const { return static_cast<size_t>(out_ - begin_); }
+
+ private:
+#if ZIVODA_UTF_SSE2
+  static __m128i Select(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+  }
+#endif
+  uint8_t* begin_;
+  uint8_t* out_;
+};
+
+// ---------------------------------------------------------------------------
+// UTF-8 -> UTF-16.
+
+inline bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
+
+// Decodes the one sequence starting at the non-ASCII byte *p. A well-formed
+// sequence gives its code point; otherwise the maximal subpart at p (the longest
+// prefix of a well-formed sequence, at least one byte) gives one U+FFFD, per
+// Unicode chapter 3, "U+FFFD substitution of maximal subparts", Table 3-7.
+template <class Sink>
+ZIVODA_UTF_STEP const uint8_t* DecodeSequence(const uint8_t* p, const uint8_t* end, Sink& sink) {
+  const uint32_t b0 = p[0];
+  const ptrdiff_t avail = end - p;
+  if (b0 < 0xC2) {  // a continuation byte, or C0/C1 which only start overlong forms
+    sink.Unit(kReplacement);
+    return p + 1;
+  }
+  if (b0 < 0xE0) {
+    if (avail >= 2 && IsContinuation(p[1])) {
+      sink.Unit(static_cast<char16_t>(((b0 & 0x1F) << 6) | (p[1] & 0x3F)));
+      return p + 2;
+    }
+    sink.Unit(kReplacement);
+    return p + 1;
+  }
+  if (b0 < 0xF0) {
+    // E0 needs A0..BF (no overlong forms), ED needs 80..9F (no surrogates).
+    const uint8_t lo = b0 == 0xE0 ? 0xA0 : 0x80;
+    const uint8_t hi = b0 == 0xED ? 0x9F : 0xBF;
+    if (avail < 2 || p[1] < lo || p[1] > hi) {
+      sink.Unit(kReplacement);
+      return p + 1;
+    }
+    if (avail < 3 || !IsContinuation(p[2])) {
+      sink.Unit(kReplacement);
+      return p + 2;
+    }
+    sink.Unit(static_cast<char16_t>(((b0 & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F)));
+    return p + 3;
+  }
+  if (b0 < 0xF5) {
+    // F0 needs 90..BF (no overlong forms), F4 needs 80..8F (nothing above U+10FFFF).
+    const uint8_t lo = b0 == 0xF0 ? 0x90 : 0x80;
+    const uint8_t hi = b0 == 0xF4 ? 0x8F : 0xBF;
+    if (avail < 2 || p[1] < lo || p[1] > hi) {
+      sink.Unit(kReplacement);
+      return p + 1;
+    }
+    if (avail < 3 || !IsContinuation(p[2])) {
+      sink.Unit(kReplacement);
+      return p + 2;
+    }
+    if (avail < 4 || !IsContinuation(p[3])) {
+      sink.Unit(kReplacement);
+      return p + 3;
+    }
+    const uint32_t c = ((b0 & 0x07) << 18) | ((p[1] & 0x3FU) << 12) | ((p[2] & 0x3FU) << 6) | (p[3] & 0x3FU);
+    sink.Pair(static_cast<char16_t>(0xD7C0 + (c >> 10)), static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
+    return p + 4;
+  }
+  sink.Unit(kReplacement);  // F5..FF never occur in UTF-8
+  return p + 1;
+}
+
+inline uint32_t Load32(const uint8_t* p) {  // little-endian, whatever the host
+  return p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+// The same decision as DecodeSequence for a well-formed sequence, taken on four
+// loaded bytes with fewer branches; returns null for anything else.
+template <class Sink>
+ZIVODA_UTF_STEP const uint8_t* DecodeWellFormed(const uint8_t* p, Sink& sink) {
+  const uint32_t w = Load32(p);
+  if ((w & 0xC0E0) == 0x80C0) {  // 110xxxxx 10xxxxxx
+    const uint32_t c = ((w & 0x1F) << 6) | ((w >> 8) & 0x3F);
+    if (c < 0x80) return nullptr;  // C0, C1: overlong
+    sink.Unit(static_cast<char16_t>(c));
+    return p + 2;
+  }
+  if ((w & 0xC0C0F0) == 0x8080E0) {  // 1110xxxx 10xxxxxx 10xxxxxx
+    const uint32_t c = ((w & 0x0F) << 12) | ((w >> 2) & 0xFC0) | ((w >> 16) & 0x3F);
+    if (c < 0x800 || c - 0xD800 < 0x800) return nullptr;  // overlong, or a surrogate
+    sink.Unit(static_cast<char16_t>(c));
+    return p + 3;
+  }
+  if ((w & 0xC0C0C0F8) == 0x808080F0) {  // 11110xxx 10xxxxxx 10xxxxxx 10xxxxxx
+    const uint32_t c = ((w & 0x07) << 18) | ((w << 4) & 0x3F000) | ((w >> 10) & 0xFC0) | ((w >> 24) & 0x3F);
+    if (c - 0x10000 >= 0x100000) return nullptr;  // overlong, or above U+10FFFF
+    sink.Pair(static_cast<char16_t>(0xD7C0 + (c >> 10)), static_cast<char16_t>(0xDC00 | (c & 0x3FF)));
+    return p + 4;
+  }
+  return nullptr;
+}
+
+// Decodes the n bytes at p into sink. The sink receives at most n units.
+template <class Sink>
+inline void DecodeUtf8(const uint8_t* p, size_t n, Sink& out) {
+  Sink sink = out;  // a local copy, kept in registers
+  const uint8_t* const end = p + n;
+#if ZIVODA_UTF_SSE2
+  // Main loop, while 64 bytes are left: every load stays inside the input, and a
+  // step leaves at least 48 bytes, which give at least 16 units (three bytes a
+  // unit at most) and so overwrite whatever Ascii16Prefix stored past its units.
+  while (end - p >= 64) {
+    if (*p < 0x80) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+      if (high == 0) {
+        sink.Ascii16(v);
+        p += 16;
+        while (end - p >= 64) {  // long runs: 32 bytes a round
+          const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+          const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+          if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) break;
+          sink.Ascii16(a);
+          sink.Ascii16(b);
+          p += 32;
+        }
+        continue;
+      }
+      // A short run goes byte by byte: those branches are predicted, whereas a
+      // length computed from the vector would hold up every later load.
+      do {
+        sink.Unit(*p++);
+      } while (*p < 0x80);  // ends within these 16 bytes
+    }
+    const uint8_t* next = DecodeWellFormed(p, sink);
+    p = next ? next : DecodeSequence(p, end, sink);
+  }
+#endif
+  // The last bytes (all of them without SSE2): exact steps.
+  while (p < end) {
+    if (*p >= 0x80) {
+      p = DecodeSequence(p, end, sink);
+      continue;
+    }
+    const uint8_t* q = p;
+    while (end - q >= 8) {  // eight bytes at a time while none has its high bit set
+      uint64_t w = 0;
+      for (int i = 0; i < 8; ++i) w |= static_cast<uint64_t>(q[i]) << (8 * i);
+      if (w & 0x8080808080808080ull) break;
+      q += 8;
+    }
+    while (q < end && *q < 0x80) ++q;
+    sink.AsciiRun(p, static_cast<size_t>(q - p));
+    p = q;
+  }
+  out = sink;
+}
+
+// ---------------------------------------------------------------------------
+// UTF-16 -> UTF-8.
+
+// One exact step of the encoder at *p: an ASCII run, one unit, or a pair.
+template <class Sink>
+ZIVODA_UTF_STEP const char16_t* EncodeStep(const char16_t* p, const char16_t* end, Sink& sink) {
+  const uint32_t u = *p;
+  if (u < 0x80) {
+    const char16_t* q = p + 1;
+    while (q < end && *q < 0x80) ++q;
+    sink.AsciiRun(p, static_cast<size_t>(q - p));
+    return q;
+  }
+  if (u < 0x800) {
+    sink.Put2(u);
+    return p + 1;
+  }
+  if (u - 0xD800 >= 0x800) {  // not a surrogate
+    sink.Put3(u);
+    return p + 1;
+  }
+  if (u < 0xDC00 && end - p >= 2 && static_cast<uint32_t>(p[1]) - 0xDC00 < 0x400) {
+    sink.Put4(0x10000 + ((u - 0xD800) << 10) + (static_cast<uint32_t>(p[1]) - 0xDC00));
+    return p + 2;
+  }
+  sink.Put3(kReplacement);  // an unpaired surrogate
+  return p + 1;
+}
+
+// Encodes the n units at p into sink: a surrogate pair as its code point in four
+// bytes, an unpaired surrogate as U+FFFD (EF BF BD). The sink receives at most
+// 3n bytes.
+template <class Sink>
+inline void EncodeUtf16(const char16_t* p, size_t n, Sink& out) {
+  Sink sink = out;  // a local copy, kept in registers
+  const char16_t* const end = p + n;
+#if ZIVODA_UTF_SSE2
+  // Main loop, in blocks of 8 or 16 units while 32 are left: every load stays
+  // inside the input, and a block leaves at least 16 units, which give at least
+  // 16 bytes and so overwrite whatever the sink spilled.
+  const __m128i zero = _mm_setzero_si128();
+  const auto all_ascii = [&](__m128i v) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF80 - 0x10000)), zero)) == 0xFFFF;
+  };
+  const auto no_surrogate = [&](__m128i v) {
+    const __m128i top5 = _mm_and_si128(v, _mm_set1_epi16(0xF800 - 0x10000));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(top5, _mm_set1_epi16(0xD800 - 0x10000))) == 0;
+  };
+  while (end - p >= 32) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    if (all_ascii(_mm_or_si128(a, b))) {
+      sink.Ascii16(a, b);
+      p += 16;
+      while (end - p >= 64) {  // long runs: 32 units a round
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24));
+        if (!all_ascii(_mm_or_si128(_mm_or_si128(c, d), _mm_or_si128(e, f)))) break;
+        sink.Ascii16(c, d);
+        sink.Ascii16(e, f);
+        p += 32;
+      }
+    } else if (all_ascii(a)) {
+      sink.Ascii8(a);
+      p += 8;
+    } else if (no_surrogate(a)) {
+      sink.Bmp8(a);
+      p += 8;
+    } else {
+      // Surrogates take exact steps; a pair at the end of the block may take a
+      // ninth unit.
+      for (const char16_t* stop = p + 8; p < stop;) p = EncodeStep(p, stop + 1, sink);
+    }
+  }
+#endif
+  // The last units (all of them without SSE2): exact steps.
+  while (p < end) p = EncodeStep(p, end, sink);
+  out = sink;
+}
+
+}  // namespace zivoda::utf
