@@ -76,6 +76,76 @@ class Utf16Writer {
 };
 
 // ---------------------------------------------------------------------------
+// Eight UTF-16 units encoded side by side (SSE2), for the encoder's main loop.
+
+#if ZIVODA_UTF_SSE2
+struct EncodedBlock8 {
+  __m128i words_lo;   // units 0-3: each unit's UTF-8 bytes as one little-endian word
+  __m128i words_hi;   // units 4-7
+  __m128i lengths;    // bytes of each unit (16-bit lanes); 0 for the low half of a pair
+  bool ends_in_pair;  // unit 7 starts a pair whose low half is unit 8
+};
+
+ZIVODA_UTF_STEP __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
+
+ZIVODA_UTF_STEP __m128i Select(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// Encodes units[0..7]; next holds units[1..8]. The caller never starts a block at
+// the low half of a pair, so unit 0 pairs with nothing before it.
+ZIVODA_UTF_STEP EncodedBlock8 EncodeBlock8(__m128i units, __m128i next) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i kind = _mm_and_si128(units, Splat(0xFC00));
+  const __m128i high = _mm_cmpeq_epi16(kind, Splat(0xD800));
+  const __m128i low = _mm_cmpeq_epi16(kind, Splat(0xDC00));
+  const __m128i next_low = _mm_cmpeq_epi16(_mm_and_si128(next, Splat(0xFC00)), Splat(0xDC00));
+  const __m128i pair_high = _mm_and_si128(high, next_low);
+  const __m128i pair_low = _mm_slli_si128(pair_high, 2);  // lane i: unit i - 1 starts a pair
+  const __m128i lone = _mm_andnot_si128(_mm_or_si128(pair_high, pair_low), _mm_or_si128(high, low));
+  const __m128i u = Select(lone, Splat(kReplacement), units);
+
+  // One, two or three bytes for a unit outside a pair.
+  const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(u, Splat(0xFF80)), zero);
+  const __m128i below_800 = _mm_cmpeq_epi16(_mm_and_si128(u, Splat(0xF800)), zero);
+  const __m128i shr6 = _mm_srli_epi16(u, 6);
+  const __m128i low6 = _mm_or_si128(_mm_and_si128(u, Splat(0x3F)), Splat(0x80));
+  const __m128i mid6 = _mm_or_si128(_mm_and_si128(shr6, Splat(0x3F)), Splat(0x80));
+  const __m128i lead2 = _mm_or_si128(shr6, Splat(0xC0));
+  const __m128i lead3 = _mm_or_si128(_mm_srli_epi16(u, 12), Splat(0xE0));
+
+  // Four bytes at the high half of a pair, for U+10000 + (hi10 << 10 | lo10).
+  const __m128i hi10 = _mm_and_si128(units, Splat(0x3FF));
+  const __m128i lo10 = _mm_and_si128(next, Splat(0x3FF));
+  const __m128i plane = _mm_add_epi16(_mm_srli_epi16(hi10, 6), Splat(1));  // code point >> 16
+  const __m128i pair0 = _mm_or_si128(_mm_srli_epi16(plane, 2), Splat(0xF0));
+  const __m128i pair1 = _mm_or_si128(
+      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(plane, Splat(3)), 4), _mm_and_si128(_mm_srli_epi16(hi10, 2), Splat(0xF))),
+      Splat(0x80));
+  const __m128i pair2 = _mm_or_si128(
+      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(hi10, Splat(3)), 4), _mm_srli_epi16(lo10, 6)), Splat(0x80));
+  const __m128i pair3 = _mm_or_si128(_mm_and_si128(lo10, Splat(0x3F)), Splat(0x80));
+
+  const __m128i byte0 = Select(pair_high, pair0, Select(ascii, u, Select(below_800, lead2, lead3)));
+  const __m128i byte1 = Select(pair_high, pair1, Select(below_800, low6, mid6));
+  const __m128i byte2 = Select(pair_high, pair2, low6);
+  const __m128i byte3 = _mm_and_si128(pair_high, pair3);
+  const __m128i bytes01 = _mm_or_si128(byte0, _mm_slli_epi16(byte1, 8));
+  const __m128i bytes23 = _mm_or_si128(byte2, _mm_slli_epi16(byte3, 8));
+
+  EncodedBlock8 block;
+  block.words_lo = _mm_unpacklo_epi16(bytes01, bytes23);
+  block.words_hi = _mm_unpackhi_epi16(bytes01, bytes23);
+  // 3, less one below U+0800 and one more for ASCII (the masks are -1); 4 for a
+  // pair, at its high half.
+  const __m128i single = _mm_add_epi16(Splat(3), _mm_add_epi16(ascii, below_800));
+  block.lengths = Select(pair_high, Splat(4), _mm_andnot_si128(pair_low, single));
+  block.ends_in_pair = (_mm_movemask_epi8(pair_high) & 0x8000) != 0;
+  return block;
+}
+#endif
+
+// ---------------------------------------------------------------------------
 // Sinks for encoding (they receive code points, already known to be scalar
 // values, and the number of UTF-8 bytes each takes).
 
@@ -89,12 +159,9 @@ class Utf8Counter {
 #if ZIVODA_UTF_SSE2
   void Ascii16(__m128i, __m128i) { n_ += 16; }
   void Ascii8(__m128i) { n_ += 8; }
-  void Bmp8(__m128i u) {
-    const __m128i zero = _mm_setzero_si128();
-    const int ascii = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xFF80 - 0x10000)), zero));
-    const int below_800 = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xF800 - 0x10000)), zero));
-    n_ += 24 - static_cast<size_t>(std::popcount(static_cast<unsigned>(ascii)) / 2) -
-          static_cast<size_t>(std::popcount(static_cast<unsigned>(below_800)) / 2);
+  void Block8(const EncodedBlock8& block) {
+    const __m128i sums = _mm_sad_epu8(block.lengths, _mm_setzero_si128());  // lengths fit in a byte
+    n_ += static_cast<size_t>(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
 #endif
   size_t count() const { return n_; }
@@ -141,28 +208,12 @@ class Utf8Writer {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), _mm_packus_epi16(u, u));
     out_ += 8;
   }
-  // 8 units, none a surrogate, in one, two or three bytes each; spills up to 3
-  // bytes. The bytes of every unit are formed side by side in 16-bit lanes, then
-  // each unit is stored as one 4-byte word and the position moves by its length.
-  void Bmp8(__m128i u) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xFF80 - 0x10000)), zero);
-    const __m128i below_800 = _mm_cmpeq_epi16(_mm_and_si128(u, _mm_set1_epi16(0xF800 - 0x10000)), zero);
-    const __m128i shr6 = _mm_srli_epi16(u, 6);
-    const __m128i low6 = _mm_or_si128(_mm_and_si128(u, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
-    const __m128i mid6 = _mm_or_si128(_mm_and_si128(shr6, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
-    const __m128i lead2 = _mm_or_si128(shr6, _mm_set1_epi16(0xC0));
-    const __m128i lead3 = _mm_or_si128(_mm_srli_epi16(u, 12), _mm_set1_epi16(0xE0));
-    const __m128i byte0 = Select(ascii, u, Select(below_800, lead2, lead3));
-    const __m128i byte1 = Select(below_800, low6, mid6);
-    const __m128i bytes01 = _mm_or_si128(byte0, _mm_slli_epi16(byte1, 8));
+  void Block8(const EncodedBlock8& block) {  // spills up to 4 bytes
     alignas(16) uint32_t words[8];
     alignas(16) uint16_t lengths[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(words), _mm_unpacklo_epi16(bytes01, low6));
-    _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), _mm_unpackhi_epi16(bytes01, low6));
-    // 3, less one below U+0800, less one more for ASCII (the masks are -1).
-    _mm_store_si128(reinterpret_cast<__m128i*>(lengths),
-                    _mm_add_epi16(_mm_set1_epi16(3), _mm_add_epi16(ascii, below_800)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(words), block.words_lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), block.words_hi);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lengths), block.lengths);
     for (int i = 0; i < 8; ++i) {
       std::memcpy(out_, &words[i], 4);  // x86 is little-endian: byte 0 first
       out_ += lengths[i];
@@ -172,11 +223,6 @@ class Utf8Writer {
   size_t count() const { return static_cast<size_t>(out_ - begin_); }
 
  private:
-#if ZIVODA_UTF_SSE2
-  static __m128i Select(__m128i mask, __m128i yes, __m128i no) {
-    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
-  }
-#endif
   uint8_t* begin_;
   uint8_t* out_;
 };
@@ -374,11 +420,7 @@ inline void EncodeUtf16(const char16_t* p, size_t n, Sink& out) {
   // 16 bytes and so overwrite whatever the sink spilled.
   const __m128i zero = _mm_setzero_si128();
   const auto all_ascii = [&](__m128i v) {
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(0xFF80 - 0x10000)), zero)) == 0xFFFF;
-  };
-  const auto no_surrogate = [&](__m128i v) {
-    const __m128i top5 = _mm_and_si128(v, _mm_set1_epi16(0xF800 - 0x10000));
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(top5, _mm_set1_epi16(0xD800 - 0x10000))) == 0;
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, Splat(0xFF80)), zero)) == 0xFFFF;
   };
   while (end - p >= 32) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -399,13 +441,10 @@ inline void EncodeUtf16(const char16_t* p, size_t n, Sink& out) {
     } else if (all_ascii(a)) {
       sink.Ascii8(a);
       p += 8;
-    } else if (no_surrogate(a)) {
-      sink.Bmp8(a);
-      p += 8;
     } else {
-      // Surrogates take exact steps; a pair at the end of the block may take a
-      // ninth unit.
-      for (const char16_t* stop = p + 8; p < stop;) p = EncodeStep(p, stop + 1, sink);
+      const EncodedBlock8 block = EncodeBlock8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)));
+      sink.Block8(block);
+      p += block.ends_in_pair ? 9 : 8;
     }
   }
 #endif

@@ -99,7 +99,7 @@ void RegisterTree(KespParser id, Parser& parser, std::unique_ptr<KespTree> tree)
   std::lock_guard lock(r.mutex);
   if (!r.parsers.Holds(id, &parser)) {
     parser.Fail("parser deleted during the parse");
-  } else if (const KespTag root = r.trees.Add(std::move(tree), id); root != 0) {
+  } else if (const KespTag root = r.trees.Add(tree, id); root != 0) {
     parser.SetParsed(root);
     return;
   } else {
