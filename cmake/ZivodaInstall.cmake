@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS ziVodaRerodo voZuzu viRAZera EXPORT ziVodaRerodoTargets
+install(TARGETS ziVodaRerodo voZuzu viRAZera vaRodurod EXPORT ziVodaRerodoTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

@@ -1,7 +1,8 @@
 /* viRAZera: IO stubs. vxCreateStub turns a designator (the address of a StubTarget)
  * into an IOStub record whose functions read from or write to a file or a memory
  * buffer. A file written through a stub replaces the old file only when every
- * write was complete; a memory target can be scripted to misbehave, for tests. */
+ * write was complete; a memory target can be scripted to misbehave, for tests.
+ * Any thread may call; calls through one stub are serialized. */
 #ifndef VIRAZERA_H
 #define VIRAZERA_H
 

@@ -1,7 +1,9 @@
 /* voZuzu: the markup parser component. A document arrives in chunks of any size,
  * is parsed when its last chunk arrives, and is read back through 32-bit tag
  * handles. Every handle is an id into a table: a stale or foreign handle gives the
- * empty result of the call (0, "" or null), never a crash. */
+ * empty result of the call (0, "" or null), never a crash. Any thread may call;
+ * calls on one parser are serialized, and the strings handed out stay valid until
+ * their tree is released. */
 #ifndef VOZUZU_H
 #define VOZUZU_H
 

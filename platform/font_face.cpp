@@ -6,8 +6,12 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
+#include <hb-ft.h>
+#include <hb-ot.h>
+#include <hb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 namespace zivoda::gdi {
@@ -102,9 +106,43 @@ std::shared_ptr<FontFace> FontFace::Open(const std::string& file, int index) {
 }
 
 FontFace::FontFace(FT_FaceRec_* face, std::string file, int index)
-    : face_(face), file_(std::move(file)), index_(index), units_(ReadUnits(face)) {}
+    : face_(face), file_(std::move(file)), index_(index), units_(ReadUnits(face)) {
+  static std::atomic<uint64_t> next{1};
+  serial_ = next.fetch_add(1);
+}
 
-FontFace::~FontFace() { FT_Done_Face(face_); }
+FontFace::~FontFace() {
+  if (shaping_ != nullptr) hb_font_destroy(shaping_);
+  FT_Done_Face(face_);
+}
+
+hb_font_t* FontFace::ShapingFont() {
+  if (shaping_ != nullptr) return shaping_;
+  // HarfBuzz reads the tables through FreeType; its own OpenType functions give
+  // unhinted advances, so shaping does not depend on the FT_Face's current size.
+  hb_face_t* face = hb_ft_face_create_referenced(face_);
+  hb_font_t* font = hb_font_create(face);
+  hb_face_destroy(face);
+  if (font == hb_font_get_empty()) return nullptr;
+  hb_ot_font_set_funcs(font);
+  const int upem = static_cast<int>(face_->units_per_EM);
+  hb_font_set_scale(font, upem, upem);
+  shaping_ = font;
+  return shaping_;
+}
+
+uint32_t FontFace::GlyphFor(char32_t codePoint) {
+  if (codePoint < 128) {
+    if (!asciiReady_) {
+      for (char32_t c = 0; c < 128; ++c) ascii_[c] = static_cast<uint16_t>(FT_Get_Char_Index(face_, c));
+      asciiReady_ = true;
+    }
+    return ascii_[codePoint];
+  }
+  return FT_Get_Char_Index(face_, codePoint);
+}
+
+bool FontFace::Slanted() const { return (face_->style_flags & FT_STYLE_FLAG_ITALIC) != 0; }
 
 std::string FontFace::FamilyName() const { return face_->family_name != nullptr ? face_->family_name : ""; }
 

@@ -259,3 +259,55 @@ HFONT CreateFontIndirectW(const LOGFONTW* logfont);
 // The metrics of the font selected into hdc, by GDI's definitions for TrueType.
 // Failure: 0, metrics untouched (dead DC, null metrics, no font).
 BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* metrics);
+
+// ---- Text drawing ----------------------------------------------------------------
+
+// DrawTextW format flags, with the values and meanings Windows documents.
+constexpr UINT DT_TOP = 0x00000000;
+constexpr UINT DT_LEFT = 0x00000000;
+constexpr UINT DT_CENTER = 0x00000001;
+constexpr UINT DT_RIGHT = 0x00000002;
+constexpr UINT DT_VCENTER = 0x00000004;
+constexpr UINT DT_BOTTOM = 0x00000008;
+constexpr UINT DT_WORDBREAK = 0x00000010;
+constexpr UINT DT_SINGLELINE = 0x00000020;
+constexpr UINT DT_EXPANDTABS = 0x00000040;
+constexpr UINT DT_TABSTOP = 0x00000080;
+constexpr UINT DT_NOCLIP = 0x00000100;
+constexpr UINT DT_EXTERNALLEADING = 0x00000200;
+constexpr UINT DT_CALCRECT = 0x00000400;
+constexpr UINT DT_NOPREFIX = 0x00000800;
+constexpr UINT DT_INTERNAL = 0x00001000;
+constexpr UINT DT_EDITCONTROL = 0x00002000;
+constexpr UINT DT_PATH_ELLIPSIS = 0x00004000;
+constexpr UINT DT_END_ELLIPSIS = 0x00008000;
+constexpr UINT DT_MODIFYSTRING = 0x00010000;
+constexpr UINT DT_RTLREADING = 0x00020000;
+constexpr UINT DT_WORD_ELLIPSIS = 0x00040000;
+constexpr UINT DT_NOFULLWIDTHCHARBREAK = 0x00080000;
+constexpr UINT DT_HIDEPREFIX = 0x00100000;
+constexpr UINT DT_PREFIXONLY = 0x00200000;
+
+struct DRAWTEXTPARAMS {
+  UINT cbSize;        // sizeof(DRAWTEXTPARAMS), else the call fails
+  int iTabLength;     // tab stops in average character widths (DT_TABSTOP); 0 means 8
+  int iLeftMargin;    // pixels (as Windows behaves; its documentation says average widths)
+  int iRightMargin;   // pixels
+  UINT uiLengthDrawn; // out: characters processed
+};
+
+// Lays out text (cch units, or up to its NUL when cch is -1) in *rect by format
+// and draws it with the DC's font, text colour and background mode, or with
+// DT_CALCRECT only sets rect->right and rect->bottom. With DT_MODIFYSTRING and
+// an end or path ellipsis the displayed text is written back into text, which
+// must then have room for cch + 4 units. Returns the height of the text, or for
+// DT_SINGLELINE with DT_VCENTER or DT_BOTTOM the offset of its bottom from
+// rect->top (1 when that is 0).
+// Failure: 0, nothing touched (dead DC, null text, null rect).
+int DrawTextW(HDC hdc, const WCHAR* text, int cch, RECT* rect, UINT format);
+
+// DrawTextW with margins and a tab length from params (may be null), and the
+// number of units processed written to params->uiLengthDrawn. DT_TABSTOP takes
+// the tab length from iTabLength, and bits 8-15 of format keep their meaning.
+// Failure: 0 (as DrawTextW, or params->cbSize is not sizeof(DRAWTEXTPARAMS)).
+int DrawTextExW(HDC hdc, WCHAR* text, int cch, RECT* rect, UINT format, DRAWTEXTPARAMS* params);

@@ -4,6 +4,7 @@
 // units it then gets come from the same decisions about malformed input.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #define ZIVODA_UTF_SSE2 1
 #else
 #define ZIVODA_UTF_SSE2 0
@@ -28,11 +30,14 @@ namespace zivoda::utf {
 
 inline constexpr char16_t kReplacement = 0xFFFD;
 
-// ---------------------------------------------------------------------------
-// Sinks for decoding (they receive UTF-16 units). A writer never checks room:
-// the caller hands it a buffer proven big enough, by a bound (one unit per input
-// byte at most) or by a counting walk of the same input.
+// ===========================================================================
+// Sinks. A writer never checks room: the caller hands it a buffer proven big
+// enough, by a bound (at most one unit per UTF-8 byte, three bytes per UTF-16
+// unit) or by a counting walk of the same input. The calls marked "spills"
+// store a few elements past those they keep; the walkers make them only where
+// the rest of the input is long enough for later output to overwrite them.
 
+// Receives UTF-16 units from the decoder.
 class Utf16Counter {
  public:
   void Unit(char16_t) { ++n_; }
@@ -75,80 +80,8 @@ class Utf16Writer {
   char16_t* out_;
 };
 
-// ---------------------------------------------------------------------------
-// Eight UTF-16 units encoded side by side (SSE2), for the encoder's main loop.
-
-#if ZIVODA_UTF_SSE2
-struct EncodedBlock8 {
-  __m128i words_lo;   // units 0-3: each unit's UTF-8 bytes as one little-endian word
-  __m128i words_hi;   // units 4-7
-  __m128i lengths;    // bytes of each unit (16-bit lanes); 0 for the low half of a pair
-  bool ends_in_pair;  // unit 7 starts a pair whose low half is unit 8
-};
-
-ZIVODA_UTF_STEP __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
-
-ZIVODA_UTF_STEP __m128i Select(__m128i mask, __m128i yes, __m128i no) {
-  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
-}
-
-// Encodes units[0..7]; next holds units[1..8]. The caller never starts a block at
-// the low half of a pair, so unit 0 pairs with nothing before it.
-ZIVODA_UTF_STEP EncodedBlock8 EncodeBlock8(__m128i units, __m128i next) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i kind = _mm_and_si128(units, Splat(0xFC00));
-  const __m128i high = _mm_cmpeq_epi16(kind, Splat(0xD800));
-  const __m128i low = _mm_cmpeq_epi16(kind, Splat(0xDC00));
-  const __m128i next_low = _mm_cmpeq_epi16(_mm_and_si128(next, Splat(0xFC00)), Splat(0xDC00));
-  const __m128i pair_high = _mm_and_si128(high, next_low);
-  const __m128i pair_low = _mm_slli_si128(pair_high, 2);  // lane i: unit i - 1 starts a pair
-  const __m128i lone = _mm_andnot_si128(_mm_or_si128(pair_high, pair_low), _mm_or_si128(high, low));
-  const __m128i u = Select(lone, Splat(kReplacement), units);
-
-  // One, two or three bytes for a unit outside a pair.
-  const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(u, Splat(0xFF80)), zero);
-  const __m128i below_800 = _mm_cmpeq_epi16(_mm_and_si128(u, Splat(0xF800)), zero);
-  const __m128i shr6 = _mm_srli_epi16(u, 6);
-  const __m128i low6 = _mm_or_si128(_mm_and_si128(u, Splat(0x3F)), Splat(0x80));
-  const __m128i mid6 = _mm_or_si128(_mm_and_si128(shr6, Splat(0x3F)), Splat(0x80));
-  const __m128i lead2 = _mm_or_si128(shr6, Splat(0xC0));
-  const __m128i lead3 = _mm_or_si128(_mm_srli_epi16(u, 12), Splat(0xE0));
-
-  // Four bytes at the high half of a pair, for U+10000 + (hi10 << 10 | lo10).
-  const __m128i hi10 = _mm_and_si128(units, Splat(0x3FF));
-  const __m128i lo10 = _mm_and_si128(next, Splat(0x3FF));
-  const __m128i plane = _mm_add_epi16(_mm_srli_epi16(hi10, 6), Splat(1));  // code point >> 16
-  const __m128i pair0 = _mm_or_si128(_mm_srli_epi16(plane, 2), Splat(0xF0));
-  const __m128i pair1 = _mm_or_si128(
-      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(plane, Splat(3)), 4), _mm_and_si128(_mm_srli_epi16(hi10, 2), Splat(0xF))),
-      Splat(0x80));
-  const __m128i pair2 = _mm_or_si128(
-      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(hi10, Splat(3)), 4), _mm_srli_epi16(lo10, 6)), Splat(0x80));
-  const __m128i pair3 = _mm_or_si128(_mm_and_si128(lo10, Splat(0x3F)), Splat(0x80));
-
-  const __m128i byte0 = Select(pair_high, pair0, Select(ascii, u, Select(below_800, lead2, lead3)));
-  const __m128i byte1 = Select(pair_high, pair1, Select(below_800, low6, mid6));
-  const __m128i byte2 = Select(pair_high, pair2, low6);
-  const __m128i byte3 = _mm_and_si128(pair_high, pair3);
-  const __m128i bytes01 = _mm_or_si128(byte0, _mm_slli_epi16(byte1, 8));
-  const __m128i bytes23 = _mm_or_si128(byte2, _mm_slli_epi16(byte3, 8));
-
-  EncodedBlock8 block;
-  block.words_lo = _mm_unpacklo_epi16(bytes01, bytes23);
-  block.words_hi = _mm_unpackhi_epi16(bytes01, bytes23);
-  // 3, less one below U+0800 and one more for ASCII (the masks are -1); 4 for a
-  // pair, at its high half.
-  const __m128i single = _mm_add_epi16(Splat(3), _mm_add_epi16(ascii, below_800));
-  block.lengths = Select(pair_high, Splat(4), _mm_andnot_si128(pair_low, single));
-  block.ends_in_pair = (_mm_movemask_epi8(pair_high) & 0x8000) != 0;
-  return block;
-}
-#endif
-
-// ---------------------------------------------------------------------------
-// Sinks for encoding (they receive code points, already known to be scalar
-// values, and the number of UTF-8 bytes each takes).
-
+// Receives UTF-8 from the encoder: code points (scalar values) with the number
+// of bytes each takes, or bytes already formed.
 class Utf8Counter {
  public:
   void Put1(uint32_t) { n_ += 1; }
@@ -158,9 +91,9 @@ class Utf8Counter {
   void AsciiRun(const char16_t*, size_t k) { n_ += k; }
 #if ZIVODA_UTF_SSE2
   void Ascii16(__m128i, __m128i) { n_ += 16; }
-  void Ascii8(__m128i) { n_ += 8; }
-  void Block8(const EncodedBlock8& block) {
-    const __m128i sums = _mm_sad_epu8(block.lengths, _mm_setzero_si128());  // lengths fit in a byte
+  void Bytes16(__m128i, size_t k) { n_ += k; }
+  void Words8(__m128i, __m128i, __m128i lengths) {
+    const __m128i sums = _mm_sad_epu8(lengths, _mm_setzero_si128());  // each length fits a byte
     n_ += static_cast<size_t>(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
 #endif
@@ -170,9 +103,6 @@ class Utf8Counter {
   size_t n_ = 0;
 };
 
-// Stores the bytes. The caller guarantees room for the whole result; the calls
-// marked "spills" store a few bytes past their own, which the walker guarantees
-// later output overwrites.
 class Utf8Writer {
  public:
   explicit Utf8Writer(char* out) : begin_(reinterpret_cast<uint8_t*>(out)), out_(begin_) {}
@@ -204,19 +134,21 @@ class Utf8Writer {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), _mm_packus_epi16(lo, hi));
     out_ += 16;
   }
-  void Ascii8(__m128i u) {  // 8 ASCII units; spills 8 bytes
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), _mm_packus_epi16(u, u));
-    out_ += 8;
+  void Bytes16(__m128i bytes, size_t k) {  // keeps the first k of 16 bytes; spills the rest
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), bytes);
+    out_ += k;
   }
-  void Block8(const EncodedBlock8& block) {  // spills up to 4 bytes
+  // Eight units, each as the little-endian word of its bytes and its length in
+  // a 16-bit lane; spills up to 4 bytes.
+  void Words8(__m128i words_lo, __m128i words_hi, __m128i lengths) {
     alignas(16) uint32_t words[8];
-    alignas(16) uint16_t lengths[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(words), block.words_lo);
-    _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), block.words_hi);
-    _mm_store_si128(reinterpret_cast<__m128i*>(lengths), block.lengths);
+    alignas(16) uint16_t length[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(words), words_lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), words_hi);
+    _mm_store_si128(reinterpret_cast<__m128i*>(length), lengths);
     for (int i = 0; i < 8; ++i) {
       std::memcpy(out_, &words[i], 4);  // x86 is little-endian: byte 0 first
-      out_ += lengths[i];
+      out_ += length[i];
     }
   }
 #endif
@@ -227,7 +159,7 @@ class Utf8Writer {
   uint8_t* out_;
 };
 
-// ---------------------------------------------------------------------------
+// ===========================================================================
 // UTF-8 -> UTF-16.
 
 inline bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
@@ -322,20 +254,17 @@ ZIVODA_UTF_STEP const uint8_t* DecodeWellFormed(const uint8_t* p, Sink& sink) {
   return nullptr;
 }
 
-// Decodes the n bytes at p into sink. The sink receives at most n units.
+// Decodes the n bytes at p into out. The sink receives at most n units.
 template <class Sink>
 inline void DecodeUtf8(const uint8_t* p, size_t n, Sink& out) {
   Sink sink = out;  // a local copy, kept in registers
   const uint8_t* const end = p + n;
 #if ZIVODA_UTF_SSE2
-  // Main loop, while 64 bytes are left: every load stays inside the input, and a
-  // step leaves at least 48 bytes, which give at least 16 units (three bytes a
-  // unit at most) and so overwrite whatever Ascii16Prefix stored past its units.
+  // Main loop, while 64 bytes are left, so that every load stays inside the input.
   while (end - p >= 64) {
     if (*p < 0x80) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
-      if (high == 0) {
+      if (_mm_movemask_epi8(v) == 0) {
         sink.Ascii16(v);
         p += 16;
         while (end - p >= 64) {  // long runs: 32 bytes a round
@@ -365,12 +294,8 @@ inline void DecodeUtf8(const uint8_t* p, size_t n, Sink& out) {
       continue;
     }
     const uint8_t* q = p;
-    while (end - q >= 8) {  // eight bytes at a time while none has its high bit set
-      uint64_t w = 0;
-      for (int i = 0; i < 8; ++i) w |= static_cast<uint64_t>(q[i]) << (8 * i);
-      if (w & 0x8080808080808080ull) break;
-      q += 8;
-    }
+    uint64_t w;
+    while (end - q >= 8 && (std::memcpy(&w, q, 8), (w & 0x8080808080808080ull) == 0)) q += 8;
     while (q < end && *q < 0x80) ++q;
     sink.AsciiRun(p, static_cast<size_t>(q - p));
     p = q;
@@ -378,10 +303,12 @@ inline void DecodeUtf8(const uint8_t* p, size_t n, Sink& out) {
   out = sink;
 }
 
-// ---------------------------------------------------------------------------
+// ===========================================================================
 // UTF-16 -> UTF-8.
 
-// One exact step of the encoder at *p: an ASCII run, one unit, or a pair.
+// One exact step of the encoder at *p: an ASCII run, one unit, or a pair. A
+// surrogate pair gives its code point in four bytes, an unpaired surrogate
+// U+FFFD (EF BF BD).
 template <class Sink>
 ZIVODA_UTF_STEP const char16_t* EncodeStep(const char16_t* p, const char16_t* end, Sink& sink) {
   const uint32_t u = *p;
@@ -407,25 +334,168 @@ ZIVODA_UTF_STEP const char16_t* EncodeStep(const char16_t* p, const char16_t* en
   return p + 1;
 }
 
-// Encodes the n units at p into sink: a surrogate pair as its code point in four
-// bytes, an unpaired surrogate as U+FFFD (EF BF BD). The sink receives at most
-// 3n bytes.
+#if ZIVODA_UTF_SSE2
+ZIVODA_UTF_STEP __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
+
+ZIVODA_UTF_STEP bool AllAscii(__m128i units) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, Splat(0xFF80)), _mm_setzero_si128())) == 0xFFFF;
+}
+#endif
+
+// Encodes n units with plain steps, 16 ASCII units at a time with SSE2. Used
+// where SSSE3 is missing, and for the last units of the block walker.
 template <class Sink>
-inline void EncodeUtf16(const char16_t* p, size_t n, Sink& out) {
+ZIVODA_UTF_STEP void EncodeUtf16Steps(const char16_t* p, const char16_t* end, Sink& sink) {
+  while (p < end) {
+#if ZIVODA_UTF_SSE2
+    if (end - p >= 16 && *p < 0x80) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+      if (AllAscii(_mm_or_si128(a, b))) {
+        sink.Ascii16(a, b);
+        p += 16;
+        continue;
+      }
+    }
+#endif
+    p = EncodeStep(p, end, sink);
+  }
+}
+
+template <class Sink>
+inline void EncodeUtf16Portable(const char16_t* p, size_t n, Sink& out) {
+  Sink sink = out;  // a local copy, kept in registers
+  EncodeUtf16Steps(p, p + n, sink);
+  out = sink;
+}
+
+#if ZIVODA_UTF_SSE2
+// ---------------------------------------------------------------------------
+// The block walker: eight units at a time are encoded side by side in 16-bit
+// lanes, and SSSE3's byte shuffle packs their bytes together.
+
+#define ZIVODA_UTF_SSSE3 __attribute__((target("ssse3")))
+
+ZIVODA_UTF_STEP __m128i Select(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// The bytes of eight units that are not surrogates, side by side in 16-bit lanes.
+struct BmpBytes {
+  __m128i ascii;      // lanes of a unit below U+0080 (-1)
+  __m128i below_800;  // lanes of a unit below U+0800 (-1)
+  __m128i bytes01;    // byte 0 | byte 1 << 8
+  __m128i byte2;
+};
+
+ZIVODA_UTF_STEP BmpBytes EncodeBmp(__m128i u) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(u, Splat(0xFF80)), zero);
+  const __m128i below_800 = _mm_cmpeq_epi16(_mm_and_si128(u, Splat(0xF800)), zero);
+  const __m128i shr6 = _mm_srli_epi16(u, 6);
+  const __m128i low6 = _mm_or_si128(_mm_and_si128(u, Splat(0x3F)), Splat(0x80));
+  const __m128i mid6 = _mm_or_si128(_mm_and_si128(shr6, Splat(0x3F)), Splat(0x80));
+  const __m128i lead2 = _mm_or_si128(shr6, Splat(0xC0));
+  const __m128i lead3 = _mm_or_si128(_mm_srli_epi16(u, 12), Splat(0xE0));
+  const __m128i byte0 = Select(ascii, u, Select(below_800, lead2, lead3));
+  const __m128i byte1 = Select(below_800, low6, mid6);
+  return {ascii, below_800, _mm_or_si128(byte0, _mm_slli_epi16(byte1, 8)), low6};
+}
+
+ZIVODA_UTF_STEP bool HasSurrogate(__m128i units) {
+  const __m128i top5 = _mm_and_si128(units, Splat(0xF800));
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(top5, Splat(0xD800))) != 0;
+}
+
+// Which of 16 bytes to keep, in order, for a byte shuffle; the rest are zeroed.
+struct alignas(16) Compaction {
+  uint8_t shuffle[16];
+  uint8_t length;
+};
+
+// Eight units below U+0800 as byte pairs: the second byte of an ASCII unit goes.
+// Indexed by the mask of ASCII units.
+inline constexpr std::array<Compaction, 256> kPairCompaction = [] {
+  std::array<Compaction, 256> table{};
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    uint8_t n = 0;
+    for (uint8_t i = 0; i < 8; ++i) {
+      table[mask].shuffle[n++] = static_cast<uint8_t>(2 * i);
+      if (!((mask >> i) & 1)) table[mask].shuffle[n++] = static_cast<uint8_t>(2 * i + 1);
+    }
+    table[mask].length = n;
+    while (n < 16) table[mask].shuffle[n++] = 0x80;
+  }
+  return table;
+}();
+
+// Four units as 4-byte words of which the first one to three bytes count.
+// Indexed by the ASCII mask of the four units | their below-U+0800 mask << 4.
+inline constexpr std::array<Compaction, 256> kWordCompaction = [] {
+  std::array<Compaction, 256> table{};
+  for (unsigned index = 0; index < 256; ++index) {
+    uint8_t n = 0;
+    for (uint8_t i = 0; i < 4; ++i) {
+      const int bytes = 3 - ((index >> (4 + i)) & 1) - ((index >> i) & 1);
+      for (int b = 0; b < bytes; ++b) table[index].shuffle[n++] = static_cast<uint8_t>(4 * i + b);
+    }
+    table[index].length = n;
+    while (n < 16) table[index].shuffle[n++] = 0x80;
+  }
+  return table;
+}();
+
+ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 __m128i Compact(__m128i bytes, const Compaction& c) {
+  return _mm_shuffle_epi8(bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(c.shuffle)));
+}
+
+// Encodes units[0..7], surrogates among them, into sink.Words8; next holds
+// units[1..8]. The caller never starts a block at the low half of a pair nor
+// ends one at a high surrogate, so every pair lies inside the block.
+template <class Sink>
+ZIVODA_UTF_STEP void EncodeSurrogateBlock(__m128i units, __m128i next, Sink& sink) {
+  const __m128i kind = _mm_and_si128(units, Splat(0xFC00));
+  const __m128i high = _mm_cmpeq_epi16(kind, Splat(0xD800));
+  const __m128i low = _mm_cmpeq_epi16(kind, Splat(0xDC00));
+  const __m128i next_low = _mm_cmpeq_epi16(_mm_and_si128(next, Splat(0xFC00)), Splat(0xDC00));
+  const __m128i pair_high = _mm_and_si128(high, next_low);
+  const __m128i pair_low = _mm_slli_si128(pair_high, 2);  // lane i: unit i - 1 starts a pair
+  const __m128i lone = _mm_andnot_si128(_mm_or_si128(pair_high, pair_low), _mm_or_si128(high, low));
+  const BmpBytes b = EncodeBmp(Select(lone, Splat(kReplacement), units));
+
+  // Four bytes at the high half of a pair, for U+10000 + (hi10 << 10 | lo10).
+  const __m128i hi10 = _mm_and_si128(units, Splat(0x3FF));
+  const __m128i lo10 = _mm_and_si128(next, Splat(0x3FF));
+  const __m128i plane = _mm_add_epi16(_mm_srli_epi16(hi10, 6), Splat(1));  // code point >> 16
+  const __m128i pair0 = _mm_or_si128(_mm_srli_epi16(plane, 2), Splat(0xF0));
+  const __m128i pair1 = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(plane, Splat(3)), 4),
+                                                  _mm_and_si128(_mm_srli_epi16(hi10, 2), Splat(0xF))),
+                                     Splat(0x80));
+  const __m128i pair2 = _mm_or_si128(
+      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(hi10, Splat(3)), 4), _mm_srli_epi16(lo10, 6)), Splat(0x80));
+  const __m128i pair3 = _mm_or_si128(_mm_and_si128(lo10, Splat(0x3F)), Splat(0x80));
+  const __m128i pair01 = _mm_or_si128(pair0, _mm_slli_epi16(pair1, 8));
+  const __m128i pair23 = _mm_or_si128(pair2, _mm_slli_epi16(pair3, 8));
+
+  const __m128i bytes01 = Select(pair_high, pair01, b.bytes01);
+  const __m128i bytes23 = Select(pair_high, pair23, b.byte2);
+  // 3, less one below U+0800 and one more for ASCII (the masks are -1); 4 at the
+  // high half of a pair and 0 at its low half.
+  const __m128i single = _mm_add_epi16(Splat(3), _mm_add_epi16(b.ascii, b.below_800));
+  const __m128i lengths = Select(pair_high, Splat(4), _mm_andnot_si128(pair_low, single));
+  sink.Words8(_mm_unpacklo_epi16(bytes01, bytes23), _mm_unpackhi_epi16(bytes01, bytes23), lengths);
+}
+
+template <class Sink>
+ZIVODA_UTF_SSSE3 void EncodeUtf16Blocks(const char16_t* p, size_t n, Sink& out) {
   Sink sink = out;  // a local copy, kept in registers
   const char16_t* const end = p + n;
-#if ZIVODA_UTF_SSE2
-  // Main loop, in blocks of 8 or 16 units while 32 are left: every load stays
-  // inside the input, and a block leaves at least 16 units, which give at least
-  // 16 bytes and so overwrite whatever the sink spilled.
-  const __m128i zero = _mm_setzero_si128();
-  const auto all_ascii = [&](__m128i v) {
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, Splat(0xFF80)), zero)) == 0xFFFF;
-  };
+  // While 32 units are left, every load stays inside the input, and a block
+  // leaves at least 16 units, whose bytes overwrite whatever the sink spilled.
   while (end - p >= 32) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-    if (all_ascii(_mm_or_si128(a, b))) {
+    if (AllAscii(_mm_or_si128(a, b))) {
       sink.Ascii16(a, b);
       p += 16;
       while (end - p >= 64) {  // long runs: 32 units a round
@@ -433,24 +503,50 @@ inline void EncodeUtf16(const char16_t* p, size_t n, Sink& out) {
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
         const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
         const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24));
-        if (!all_ascii(_mm_or_si128(_mm_or_si128(c, d), _mm_or_si128(e, f)))) break;
+        if (!AllAscii(_mm_or_si128(_mm_or_si128(c, d), _mm_or_si128(e, f)))) break;
         sink.Ascii16(c, d);
         sink.Ascii16(e, f);
         p += 32;
       }
-    } else if (all_ascii(a)) {
-      sink.Ascii8(a);
+      continue;
+    }
+    if (!HasSurrogate(a)) {
+      const BmpBytes bmp = EncodeBmp(a);
+      // Bits 0-7: ASCII units; bits 8-15: units below U+0800.
+      const unsigned masks = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(bmp.ascii, bmp.below_800)));
+      if ((masks >> 8) == 0xFF) {  // one or two bytes each: one shuffle
+        const Compaction& c = kPairCompaction[masks & 0xFF];
+        sink.Bytes16(Compact(bmp.bytes01, c), c.length);
+      } else {  // up to three bytes each: a shuffle for each half
+        const Compaction& lo = kWordCompaction[(masks & 0x0F) | ((masks >> 4) & 0xF0)];
+        const Compaction& hi = kWordCompaction[((masks >> 4) & 0x0F) | ((masks >> 8) & 0xF0)];
+        sink.Bytes16(Compact(_mm_unpacklo_epi16(bmp.bytes01, bmp.byte2), lo), lo.length);
+        sink.Bytes16(Compact(_mm_unpackhi_epi16(bmp.bytes01, bmp.byte2), hi), hi.length);
+      }
       p += 8;
+    } else if (static_cast<uint32_t>(p[7]) - 0xD800 < 0x400) {
+      // The block would end inside a pair: exact steps, and the pair goes whole.
+      for (const char16_t* stop = p + 8; p < stop;) p = EncodeStep(p, end, sink);
     } else {
-      const EncodedBlock8 block = EncodeBlock8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)));
-      sink.Block8(block);
-      p += block.ends_in_pair ? 9 : 8;
+      EncodeSurrogateBlock(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), sink);
+      p += 8;
     }
   }
-#endif
-  // The last units (all of them without SSE2): exact steps.
-  while (p < end) p = EncodeStep(p, end, sink);
+  EncodeUtf16Steps(p, end, sink);
   out = sink;
+}
+#endif
+
+// Encodes the n units at p into out. The sink receives at most 3n bytes.
+template <class Sink>
+inline void EncodeUtf16(const char16_t* p, size_t n, Sink& out) {
+#if ZIVODA_UTF_SSE2
+  if (__builtin_cpu_supports("ssse3")) {
+    EncodeUtf16Blocks(p, n, out);
+    return;
+  }
+#endif
+  EncodeUtf16Portable(p, n, out);
 }
 
 }  // namespace zivoda::utf

@@ -228,6 +228,7 @@ TEST(GdiDeviceContext, SettingsKeepWhatWasSetAndRefuseAnUnknownMode) {
 }
 
 TEST(GdiSelection, SelectObjectReturnsThePreviousObjectOfItsKind) {
+  const int selections0 = GdiLiveSelections();  // the library's render context holds some
   OwnedBitmap first = Bitmap32(2, 2);
   OwnedBitmap second = Bitmap32(3, 3);
   OwnedFont font = MakeFont(u"FreeSans", -20);
@@ -246,10 +247,11 @@ TEST(GdiSelection, SelectObjectReturnsThePreviousObjectOfItsKind) {
   EXPECT_EQ(SelectObject(dc.get(), nullptr), nullptr);
   EXPECT_EQ(SelectObject(dc.get(), initialBitmap), second.get());
   EXPECT_EQ(SelectObject(dc.get(), initialFont), font.get());
-  EXPECT_EQ(GdiLiveSelections(), 0);
+  EXPECT_EQ(GdiLiveSelections(), selections0);
 }
 
 TEST(GdiSelection, ABitmapLivesInOneMemoryDCAtATimeAndFontsInMany) {
+  const int selections0 = GdiLiveSelections();  // the library's render context holds some
   OwnedBitmap bitmap = Bitmap32(2, 2);
   OwnedBitmap spare = Bitmap32(2, 2);
   OwnedFont font = MakeFont(u"DejaVu Sans", -12);
@@ -266,7 +268,7 @@ TEST(GdiSelection, ABitmapLivesInOneMemoryDCAtATimeAndFontsInMany) {
   HGDIOBJ twoFont = SelectObject(two.get(), font.get());
   HGDIOBJ screenFont = SelectObject(screen, font.get());
   EXPECT_TRUE(oneFont != nullptr && twoFont != nullptr && screenFont != nullptr);
-  EXPECT_EQ(GdiLiveSelections(), 4);
+  EXPECT_EQ(GdiLiveSelections(), selections0 + 4);
 
   // Moving the bitmap: once one lets it go, two may take it.
   SelectObject(one.get(), oneInitial);
@@ -275,7 +277,7 @@ TEST(GdiSelection, ABitmapLivesInOneMemoryDCAtATimeAndFontsInMany) {
   SelectObject(one.get(), oneFont);
   SelectObject(two.get(), twoFont);
   SelectObject(screen, screenFont);
-  EXPECT_EQ(GdiLiveSelections(), 0);
+  EXPECT_EQ(GdiLiveSelections(), selections0);
   EXPECT_EQ(ReleaseDC(GetDesktopWindow(), screen), 1);
 }
 
@@ -302,15 +304,16 @@ TEST(GdiSelection, DeleteObjectRefusesWhatIsSelected) {
 }
 
 TEST(GdiSelection, DeleteDCLetsGoOfWhatItHadSelected) {
+  const int selections0 = GdiLiveSelections();  // the library's render context holds some
   OwnedBitmap bitmap = Bitmap32(2, 2);
   OwnedFont font = MakeFont(u"DejaVu Sans", -12);
   HDC dc = CreateCompatibleDC(nullptr);
   ASSERT_TRUE(dc && bitmap && font);
   SelectObject(dc, bitmap.get());
   SelectObject(dc, font.get());
-  EXPECT_EQ(GdiLiveSelections(), 2);
+  EXPECT_EQ(GdiLiveSelections(), selections0 + 2);
   EXPECT_EQ(DeleteDC(dc), 1);
-  EXPECT_EQ(GdiLiveSelections(), 0);
+  EXPECT_EQ(GdiLiveSelections(), selections0);
   EXPECT_EQ(DeleteObject(bitmap.release()), 1);
   EXPECT_EQ(DeleteObject(font.release()), 1);
 }
@@ -339,6 +342,7 @@ TEST(GdiSelection, TheSharedInitialObjectsSurviveDeleteObject) {
 }
 
 TEST(GdiDeviceContext, ScreenDCsComeFromGetDCAndGoBackWithReleaseDC) {
+  const int dcs0 = GdiLiveDCs();
   HDC byNull = GetDC(nullptr);
   HDC byDesktop = GetDC(GetDesktopWindow());
   ASSERT_NE(byNull, nullptr);
@@ -347,7 +351,7 @@ TEST(GdiDeviceContext, ScreenDCsComeFromGetDCAndGoBackWithReleaseDC) {
   OwnedDC memory(CreateCompatibleDC(byDesktop));
   ASSERT_TRUE(memory);
 
-  EXPECT_EQ(GdiLiveDCs(), 3);
+  EXPECT_EQ(GdiLiveDCs(), dcs0 + 3);
   EXPECT_EQ(DeleteDC(byNull), 0);                           // not a memory DC
   EXPECT_EQ(ReleaseDC(nullptr, memory.get()), 0);           // not from GetDC
   EXPECT_EQ(ReleaseDC(reinterpret_cast<HWND>(uintptr_t{0x1234}), byNull), 0);
@@ -356,10 +360,11 @@ TEST(GdiDeviceContext, ScreenDCsComeFromGetDCAndGoBackWithReleaseDC) {
   EXPECT_EQ(ReleaseDC(nullptr, byNull), 1);
   EXPECT_EQ(ReleaseDC(GetDesktopWindow(), byDesktop), 1);
   EXPECT_EQ(ReleaseDC(GetDesktopWindow(), byDesktop), 0);  // already given back
-  EXPECT_EQ(GdiLiveDCs(), 1);
+  EXPECT_EQ(GdiLiveDCs(), dcs0 + 1);
 }
 
 TEST(GdiDebug, TheCountsFollowEveryObjectAndSelection) {
+  const int selections0 = GdiLiveSelections();  // the library's render context holds some
   const int dcs = GdiLiveDCs();
   const int bitmaps = GdiLiveBitmaps();
   const int fonts = GdiLiveFonts();
@@ -375,11 +380,11 @@ TEST(GdiDebug, TheCountsFollowEveryObjectAndSelection) {
   EXPECT_EQ(GdiLiveObjects(), dcs + bitmaps + fonts + 3);
   HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
   HGDIOBJ oldFont = SelectObject(dc, font);
-  EXPECT_EQ(GdiLiveSelections(), 2);
+  EXPECT_EQ(GdiLiveSelections(), selections0 + 2);
   SelectObject(dc, oldBitmap);
-  EXPECT_EQ(GdiLiveSelections(), 1);
+  EXPECT_EQ(GdiLiveSelections(), selections0 + 1);
   SelectObject(dc, oldFont);
-  EXPECT_EQ(GdiLiveSelections(), 0);
+  EXPECT_EQ(GdiLiveSelections(), selections0);
   DeleteObject(bitmap);
   DeleteObject(font);
   DeleteDC(dc);

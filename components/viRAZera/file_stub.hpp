@@ -1,8 +1,7 @@
-// Stubs over files. A reading stub reads ahead through a buffer, so it knows it
-// is at the end before the first read of an empty file and right after the read
-// that took the last byte. A writing stub writes a temporary file beside the
-// target and renames it over the target only when every write was complete, so
-// the old file is never left half-written.
+// Stubs over files. A reader reads ahead, so it knows it is at the end before the
+// first read of an empty file and right after the read that took the last byte.
+// A writer fills a temporary file beside the target and renames it over the
+// target only when every write was complete: the old file is never half-written.
 #pragma once
 
 #include <cstddef>

@@ -1,8 +1,7 @@
-// The live stubs, found by their user value (the id every call through the
-// record carries) and by the address of their record. Records live in slots
-// that are never freed and are reused only after many others, so a stale record
-// stays readable and its stale user value makes calls fail instead of reaching
-// a new stub. Not thread-safe by itself.
+// The live stubs, by user value (the id every call through a record carries) and
+// by record address. Record slots are never freed and are reused only after many
+// others, so a stale record stays readable and its stale user value makes calls
+// fail instead of reaching a new stub. Not thread-safe by itself.
 #pragma once
 
 #include <cstddef>

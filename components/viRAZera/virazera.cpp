@@ -1,8 +1,7 @@
 // The C interface of viRAZera: vxCreateStub turns a StubTarget into a stub over a
 // file or memory, and the record's functions reach the stub by its user value.
-// Thread safety: every call may come from any thread. One mutex guards the table
-// of stubs; each stub has its own mutex, held for the length of one call through
-// it, so a slow file never blocks the other stubs.
+// Any thread may call: one mutex guards the table, and each stub has its own,
+// held for one call through it, so a slow file never blocks the other stubs.
 #include "viRAZera.h"
 
 #include <cstdlib>
@@ -42,6 +41,10 @@ void Log(const std::string& line) {
   }
 }
 
+bool Reads(const Stub& stub) {
+  return std::holds_alternative<FileReader>(stub.body) || std::holds_alternative<MemoryReader>(stub.body);
+}
+
 std::shared_ptr<Stub> FindStub(uintptr_t user) {
   Registry& r = Tables();
   std::lock_guard lock(r.mutex);
@@ -53,7 +56,7 @@ int32_t StubRead(uintptr_t user, void* buffer, int32_t capacity) {
   if (std::shared_ptr<Stub> stub = FindStub(user)) {
     std::lock_guard lock(stub->mutex);
     result = std::visit([&](auto& body) { return body.Read(buffer, capacity); }, stub->body);
-    if (result < 0) stub->failed = true;
+    if (result < 0 && Reads(*stub)) stub->failed = true;  // a read on a writing stub is only refused
   }
   if (CallLogEnabled()) Log("read " + std::to_string(capacity) + " -> " + std::to_string(result));
   return result;
@@ -64,7 +67,7 @@ int32_t StubWrite(uintptr_t user, const void* bytes, int32_t length) {
   if (std::shared_ptr<Stub> stub = FindStub(user)) {
     std::lock_guard lock(stub->mutex);
     result = std::visit([&](auto& body) { return body.Write(bytes, length); }, stub->body);
-    if (result < length) stub->failed = true;  // a short write is a failed write
+    if ((result < 0 || result < length) && !Reads(*stub)) stub->failed = true;  // short is failed
   }
   if (CallLogEnabled()) Log("write " + std::to_string(length) + " -> " + std::to_string(result));
   return result;

@@ -1,8 +1,7 @@
-// Contiguous runs of 32-bit handle values, each carrying a payload. Runs come
-// from a counter that only moves forward, so a released run is not handed out
-// again until the counter wraps; after a wrap, the first gap between live runs
-// that is long enough is used. A handle resolves with one ordered-map search.
-// 0 is never a handle. Not thread-safe by itself.
+// Contiguous runs of 32-bit handle values (never 0), each with a payload, from a
+// counter that only moves forward: a released run is not handed out again until
+// the counter wraps, and then the first long enough gap between live runs is
+// used. A handle resolves with one ordered-map search. Not thread-safe by itself.
 #pragma once
 
 #include <algorithm>

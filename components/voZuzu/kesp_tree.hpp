@@ -1,8 +1,7 @@
-// The flat form of a parsed document. Tags are stored in breadth-first order, so
-// the children of a tag form one contiguous run and every getter is an index.
-// Names and values are 32-bit references into the tree's own copy of the
-// document text (parsed in place) or, for values joined from several pieces,
-// into a second buffer; small records keep the tree cheap to build.
+// The flat form of a parsed document: tags in breadth-first order, so a tag's
+// children are one contiguous run and every getter is an index. Names and values
+// are 32-bit references into the tree's own parsed copy of the text (or a buffer
+// of joined values); small records keep the tree cheap to build.
 #pragma once
 
 #include <cstdint>

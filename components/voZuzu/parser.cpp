@@ -1,8 +1,7 @@
 // Gathers a document chunk by chunk and parses it at the last chunk. The text is
-// copied once, from the gathered blocks (or straight from a lone final chunk)
-// into the buffer that is parsed in place and kept by the tree; the gathered
-// blocks stay intact until the parse is over, to locate a failure in the text
-// as it was written.
+// copied once (from the blocks, or straight from a lone final chunk) into the
+// buffer parsed in place and kept by the tree; the blocks stay intact until the
+// parse is over, to locate a failure in the text as it was written.
 #include "parser.hpp"
 
 #include <cstring>
@@ -24,9 +23,9 @@ Parser::TakeResult Parser::Take(const void* bytes, int32_t count, bool last) {
   }
   const std::string_view chunk(count > 0 ? static_cast<const char*>(bytes) : "", static_cast<size_t>(count));
   if (chunk.size() > KESP_MAX_DOCUMENT_BYTES - gathered_.size()) {
-    std::vector<std::string_view> pieces = gathered_.Pieces();
-    pieces.push_back(chunk);
-    FailAt(pieces, KESP_MAX_DOCUMENT_BYTES, "document larger than 1073741824 bytes");
+    // Reported where the refused chunk begins: locating the exact byte would read
+    // up to a gigabyte of a chunk that is not taken.
+    FailAt(gathered_.Pieces(), gathered_.size(), "document larger than 1073741824 bytes");
     return {};
   }
   if (last) return {true, Parse(chunk.data(), chunk.size())};

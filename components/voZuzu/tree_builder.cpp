@@ -1,8 +1,7 @@
-// Parses a document with pugixml and flattens it into a KespTree. pugixml parses
-// iteratively and expands only the five predefined entities and character
-// references; DOCTYPE internal subsets are skipped, and one that declares an
-// entity is refused, so no input can expand. The walk here is a breadth-first
-// queue, so no step recurses per nesting level.
+// Parses a document with pugixml (iterative; it expands only the five predefined
+// entities and character references) and flattens it breadth-first with a queue,
+// so nothing recurses per nesting level. A DOCTYPE that declares an entity is
+// refused, so no input can expand.
 #include "tree_builder.hpp"
 
 #include <pugixml.hpp>
@@ -245,8 +244,11 @@ BuildResult CheckTopLevel(const pugi::xml_document& doc, const char* text, size_
         if (*root) return Refuse(offsetOf(node.name()) - 1, "more than one root element");
         *root = node;
         break;
-      case pugi::node_pcdata:
-        return Refuse(offsetOf(node.value()), "text outside the root element");
+      case pugi::node_pcdata: {
+        const char* text = node.value();
+        while (IsXmlSpace(*text)) ++text;  // white space around the root is fine; the text starts here
+        return Refuse(offsetOf(text), "text outside the root element");
+      }
       case pugi::node_cdata:
         return Refuse(offsetOf(node.value()) - std::strlen("<![CDATA["), "text outside the root element");
       case pugi::node_doctype:
@@ -282,10 +284,13 @@ std::pair<size_t, size_t> CountMarks(const char* text, size_t size) {
   return {angles, equals};
 }
 
-// Every element has a '<' and every attribute an '=': reserving that much up
-// front spares the flat arrays their regrowth (pages never written cost nothing).
+// Every element has a '<' and every attribute an '=', and each takes at least
+// four bytes ("<a/>", ' a=""'): reserving that much up front spares the flat
+// arrays their regrowth (pages never written cost nothing).
 void ReserveFor(const char* text, size_t size, KespTree& tree, std::vector<pugi::xml_node>& queue) {
-  const auto [angles, equals] = CountMarks(text, size);
+  auto [angles, equals] = CountMarks(text, size);
+  angles = std::min(angles, size / 4 + 1);
+  equals = std::min(equals, size / 4);
   try {
     tree.tags.reserve(angles);
     queue.reserve(angles);
@@ -319,6 +324,10 @@ BuildResult BuildKespTree(std::unique_ptr<char[]> text, size_t size, const Sourc
 
     Flattener flattener(*tree, size, queue);
     if (!flattener.Run(root)) return {nullptr, flattener.failure()};
+    // Markup-heavy text ('<' and '=' in comments, CDATA, values) can leave most
+    // of the reservation unused; a tree that lives on gives it back.
+    if (tree->tags.capacity() > 2 * tree->tags.size()) tree->tags.shrink_to_fit();
+    if (tree->attrs.capacity() > 2 * tree->attrs.size()) tree->attrs.shrink_to_fit();
     return {std::move(tree), {}};
   } catch (const std::bad_alloc&) {
     return Refuse(0, "out of memory");

@@ -1,9 +1,5 @@
-// The C interface of voZuzu: parsers and tag handles over the tables.
-// Thread safety: every call may come from any thread. One mutex guards the
-// tables and is held only for lookups and bookkeeping; parsing runs under the
-// parser's own mutex, so parses on different parsers run side by side and
-// getters never wait for a parse. Strings handed out stay valid until their tree
-// is released. Lock order: a parser's mutex, then the table mutex.
+// The C interface of voZuzu: parsers and tag handles over the tables, safe to
+// call from any thread (see "Thread safety" below), with an optional call log.
 #include "voZuzu.h"
 
 #include <cstring>
@@ -19,6 +15,12 @@
 #include "parser.hpp"
 #include "parser_table.hpp"
 #include "tree_table.hpp"
+
+// Thread safety: one mutex guards the tables and is held only for lookups and
+// bookkeeping; parsing runs under the parser's own mutex, so parses on different
+// parsers run side by side and getters never wait for a parse. Strings handed
+// out stay valid until their tree is released. Lock order: a parser's mutex,
+// then the table mutex; the log function is called outside both.
 
 namespace vozuzu {
 namespace {

@@ -1,10 +1,11 @@
-// One ordered log of the calls into the components (voZuzu, viRAZera), so tests
-// assert the order of what really happened across them.
+// One ordered log of the calls into the components (voZuzu, viRAZera,
+// vaRodurod), so tests assert the order of what really happened across them.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "vaRodurod.h"
 #include "viRAZera.h"
 #include "voZuzu.h"
 
@@ -15,10 +16,12 @@ class CallLog {
   CallLog() {
     vzSetCallLog(&Add, this);
     viSetCallLog(&Add, this);
+    vrSetCallLog(&Add, this);
   }
   ~CallLog() {
     vzSetCallLog(nullptr, nullptr);
     viSetCallLog(nullptr, nullptr);
+    vrSetCallLog(nullptr, nullptr);
   }
   CallLog(const CallLog&) = delete;
   CallLog& operator=(const CallLog&) = delete;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/gdi_debug.h"
+#include "vaRodurod.h"
 #include "viRAZera.h"
 #include "voZuzu.h"
 
@@ -18,6 +19,9 @@ struct LiveCounts {
   int parsers = vzLiveParsers();
   int trees = vzLiveTrees();
   int stubs = viLiveStubs();
+  int canvases = vrLiveCanvases();
+  int textures = vrLiveTextures();
+  int textureLocks = vrLiveLocks();
   int gdiDCs = GdiLiveDCs();
   int gdiBitmaps = GdiLiveBitmaps();
   int gdiFonts = GdiLiveFonts();
@@ -25,7 +29,9 @@ struct LiveCounts {
   bool operator==(const LiveCounts&) const = default;
   std::string ToString() const {
     return "parsers=" + std::to_string(parsers) + " trees=" + std::to_string(trees) +
-           " stubs=" + std::to_string(stubs) + " gdi dcs=" + std::to_string(gdiDCs) +
+           " stubs=" + std::to_string(stubs) + " canvases=" + std::to_string(canvases) +
+           " textures=" + std::to_string(textures) + " texture locks=" + std::to_string(textureLocks) +
+           " gdi dcs=" + std::to_string(gdiDCs) +
            " bitmaps=" + std::to_string(gdiBitmaps) + " fonts=" + std::to_string(gdiFonts) +
            " selections=" + std::to_string(gdiSelections);
   }

@@ -1,0 +1,47 @@
+// The optional call log. The function and its context are read together under a
+// small lock and called outside it, so a log function may call back into us.
+#include "call_log.hpp"
+
+#include <atomic>
+#include <mutex>
+
+namespace varodurod {
+namespace {
+
+struct LogTarget {
+  std::mutex mutex;
+  vrLogFn fn = nullptr;
+  void* context = nullptr;
+  std::atomic<bool> enabled{false};
+};
+
+LogTarget& Target() {
+  static LogTarget* target = new LogTarget;  // never destroyed: calls may come during exit
+  return *target;
+}
+
+}  // namespace
+
+void SetCallLog(vrLogFn fn, void* context) {
+  LogTarget& t = Target();
+  std::lock_guard lock(t.mutex);
+  t.fn = fn;
+  t.context = fn != nullptr ? context : nullptr;
+  t.enabled.store(fn != nullptr, std::memory_order_relaxed);
+}
+
+bool CallLogEnabled() { return Target().enabled.load(std::memory_order_relaxed); }
+
+void WriteCallLog(const std::string& line) {
+  LogTarget& t = Target();
+  vrLogFn fn;
+  void* context;
+  {
+    std::lock_guard lock(t.mutex);
+    fn = t.fn;
+    context = t.context;
+  }
+  if (fn != nullptr) fn(context, line.c_str());
+}
+
+}  // namespace varodurod

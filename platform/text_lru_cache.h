@@ -1,0 +1,151 @@
+// A bounded least-recently-used map for the text caches (shaped words, layouts,
+// glyph images): entries live in one array linked in use order, found through an
+// open-addressing index (linear probing, backward-shift deletion), so a lookup
+// is one hash and usually one cache line, and the cache never allocates per hit.
+// Lookups take a hash and an equality test, so callers probe with views and
+// build an owning key only on insertion.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+namespace zivoda::gdi {
+
+template <class Key, class Value>
+class LruCache {
+ public:
+  // capacity >= 1 entries at most.
+  explicit LruCache(size_t capacity) : capacity_(capacity < 1 ? 1 : capacity) {
+    size_t slots = 16;
+    while (slots < capacity_ * 2) slots *= 2;
+    index_.assign(slots, kEmpty);
+    nodes_.reserve(capacity_);
+  }
+
+  // The value of the entry with hash that same() accepts, now the most recent;
+  // null when there is none.
+  template <class Same>
+  Value* Find(size_t hash, Same&& same) {
+    const size_t mask = index_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      const uint32_t n = index_[slot];
+      if (n == kEmpty) return nullptr;
+      Node& node = nodes_[n];
+      if (node.hash == hash && same(node.key)) {
+        Touch(n);
+        return &node.value;
+      }
+    }
+  }
+
+  // Enters key (which must not be present) and returns its value, evicting the
+  // least recently used entry when full; evicted(key, value) is told first.
+  template <class Evicted>
+  Value& Insert(size_t hash, Key key, Value value, Evicted&& evicted) {
+    uint32_t n;
+    if (nodes_.size() < capacity_) {
+      n = static_cast<uint32_t>(nodes_.size());
+      nodes_.push_back(Node{std::move(key), std::move(value), hash, kNone, kNone});
+    } else {
+      n = tail_;
+      evicted(nodes_[n].key, nodes_[n].value);
+      Unindex(n);
+      Unlink(n);
+      nodes_[n].key = std::move(key);
+      nodes_[n].value = std::move(value);
+      nodes_[n].hash = hash;
+    }
+    const size_t mask = index_.size() - 1;
+    size_t slot = hash & mask;
+    while (index_[slot] != kEmpty) slot = (slot + 1) & mask;
+    index_[slot] = n;
+    PushFront(n);
+    return nodes_[n].value;
+  }
+
+  // Removes the least recently used entry (telling evicted); false when empty.
+  template <class Evicted>
+  bool EvictOldest(Evicted&& evicted) {
+    if (tail_ == kNone) return false;
+    const uint32_t n = tail_;
+    evicted(nodes_[n].key, nodes_[n].value);
+    Unindex(n);
+    Unlink(n);
+    // Move the last node into the hole so the array stays dense.
+    const uint32_t last = static_cast<uint32_t>(nodes_.size() - 1);
+    if (n != last) {
+      Unindex(last);
+      const Node& moved = nodes_[last];
+      const uint32_t prev = moved.prev, next = moved.next;
+      nodes_[n] = std::move(nodes_[last]);
+      if (prev != kNone) nodes_[prev].next = n; else head_ = n;
+      if (next != kNone) nodes_[next].prev = n; else tail_ = n;
+      const size_t mask = index_.size() - 1;
+      size_t slot = nodes_[n].hash & mask;
+      while (index_[slot] != kEmpty) slot = (slot + 1) & mask;
+      index_[slot] = n;
+    }
+    nodes_.pop_back();
+    return true;
+  }
+
+  size_t size() const { return nodes_.size(); }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  struct Node {
+    Key key;
+    Value value;
+    size_t hash;
+    uint32_t prev;
+    uint32_t next;
+  };
+
+  void Touch(uint32_t n) {
+    if (head_ == n) return;
+    Unlink(n);
+    PushFront(n);
+  }
+  void Unlink(uint32_t n) {
+    Node& node = nodes_[n];
+    if (node.prev != kNone) nodes_[node.prev].next = node.next; else head_ = node.next;
+    if (node.next != kNone) nodes_[node.next].prev = node.prev; else tail_ = node.prev;
+    node.prev = node.next = kNone;
+  }
+  void PushFront(uint32_t n) {
+    nodes_[n].prev = kNone;
+    nodes_[n].next = head_;
+    if (head_ != kNone) nodes_[head_].prev = n;
+    head_ = n;
+    if (tail_ == kNone) tail_ = n;
+  }
+  // Takes n out of the index, shifting later probes back (no tombstones).
+  void Unindex(uint32_t n) {
+    const size_t mask = index_.size() - 1;
+    size_t slot = nodes_[n].hash & mask;
+    while (index_[slot] != n) slot = (slot + 1) & mask;
+    for (size_t next = (slot + 1) & mask;; next = (next + 1) & mask) {
+      const uint32_t m = index_[next];
+      if (m == kEmpty) break;
+      const size_t home = nodes_[m].hash & mask;
+      // m may move into slot when slot lies cyclically in [home, next).
+      if (((next - home) & mask) >= ((next - slot) & mask)) {
+        index_[slot] = m;
+        slot = next;
+      }
+    }
+    index_[slot] = kEmpty;
+  }
+
+  size_t capacity_;
+  std::vector<uint32_t> index_;
+  std::vector<Node> nodes_;
+  uint32_t head_ = kNone;
+  uint32_t tail_ = kNone;
+};
+
+}  // namespace zivoda::gdi

@@ -1,0 +1,89 @@
+// HarfBuzz shaping of one segment, and the bounded cache of shaped segments keyed
+// by face serial, script, direction and text (least recently used out first).
+#include "platform/text_shaper.h"
+
+#include <hb.h>
+
+#include <string>
+
+#include "platform/text_lru_cache.h"
+
+namespace zivoda::gdi {
+namespace {
+
+struct Key {
+  uint64_t serial;
+  uint32_t script;
+  bool rtl;
+  std::u16string text;
+  bool operator==(const Key&) const = default;
+};
+
+size_t HashOf(uint64_t serial, uint32_t script, bool rtl, std::u16string_view text) {
+  size_t h = std::hash<std::u16string_view>()(text);
+  h ^= (serial * 0x9E3779B97F4A7C15ull) + (uint64_t{script} << 1) + (rtl ? 1 : 0);
+  return h;
+}
+
+using Cache = LruCache<Key, std::vector<ShapedGlyph>>;
+
+Cache& ShapeCache() {
+  static auto* const cache = new Cache(kShapeCacheEntries);
+  return *cache;
+}
+
+hb_buffer_t* Buffer() {
+  static hb_buffer_t* const buffer = hb_buffer_create();
+  return buffer;
+}
+
+void Shape(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, std::vector<ShapedGlyph>& out) {
+  hb_font_t* font = face.ShapingFont();
+  if (font == nullptr || text.empty()) return;
+  hb_buffer_t* buffer = Buffer();
+  hb_buffer_clear_contents(buffer);
+  hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(text.data()), static_cast<int>(text.size()), 0,
+                      static_cast<int>(text.size()));
+  hb_buffer_set_direction(buffer, rtl ? HB_DIRECTION_RTL : HB_DIRECTION_LTR);
+  hb_buffer_set_script(buffer, static_cast<hb_script_t>(script));
+  hb_buffer_set_language(buffer, hb_language_get_default());
+  hb_buffer_set_cluster_level(buffer, HB_BUFFER_CLUSTER_LEVEL_MONOTONE_CHARACTERS);
+  hb_shape(font, buffer, nullptr, 0);
+  unsigned int count = 0;
+  const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+  const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
+  out.reserve(out.size() + count);
+  for (unsigned int i = 0; i < count; ++i) {
+    out.push_back(ShapedGlyph{info[i].codepoint, info[i].cluster, pos[i].x_advance, pos[i].x_offset, pos[i].y_offset});
+  }
+}
+
+}  // namespace
+
+void ShapeSegment(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, uint32_t clusterBase,
+                  std::vector<ShapedGlyph>& out) {
+  const size_t first = out.size();
+  if (text.size() > kShapeCacheMaxUnits) {
+    Shape(face, text, script, rtl, out);
+  } else {
+    Cache& cache = ShapeCache();
+    const uint64_t serial = face.Serial();
+    const size_t hash = HashOf(serial, script, rtl, text);
+    const auto same = [&](const Key& key) {
+      return key.serial == serial && key.script == script && key.rtl == rtl && key.text == text;
+    };
+    if (const std::vector<ShapedGlyph>* glyphs = cache.Find(hash, same)) {
+      out.insert(out.end(), glyphs->begin(), glyphs->end());
+    } else {
+      Shape(face, text, script, rtl, out);
+      cache.Insert(hash, Key{serial, script, rtl, std::u16string(text)},
+                   std::vector<ShapedGlyph>(out.begin() + static_cast<std::ptrdiff_t>(first), out.end()),
+                   [](const Key&, const std::vector<ShapedGlyph>&) {});
+    }
+  }
+  for (size_t i = first; i < out.size(); ++i) out[i].cluster += clusterBase;
+}
+
+size_t CachedShapes() { return ShapeCache().size(); }
+
+}  // namespace zivoda::gdi
