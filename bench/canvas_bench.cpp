@@ -1,10 +1,7 @@
 // Compositing speed, the hot loop of drawing text once glyphs are cached: a 300x100
-// texture of text-like white-on-black coverage, shuffled to coverage (mode 6) and
-// drawn source-over onto a 1024x768 canvas. `ours` is vaRodurod as the library calls
-// it; `ours_scalar_kernels` the same with its scalar kernels; `scalar` a plain
-// per-pixel loop written here, with the same coverage table and rounding, so all
-// three paint the same pixels (checked before timing). `pipeline` adds what one
-// draw also costs: creating, locking, filling, unlocking and deleting the texture.
+// texture of text-like coverage, shuffled (mode 6) and drawn source-over onto a
+// 1024x768 canvas, by vaRodurod and by a plain scalar loop written here that paints
+// the same pixels (checked before timing).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -122,6 +119,9 @@ struct ScalarCompositor {
 };
 
 // ---- Benchmarks -----------------------------------------------------------------------
+// `ours`: vaRodurod as the library calls it; `ours_scalar_kernels`: the same with its
+// scalar kernels; `scalar`: the plain reference; `pipeline`: one whole draw's texture
+// work (create, lock, fill, unlock, filter, shuffle, draw, delete).
 
 struct Scene {
   CanvasHandle canvas = CreateCanvas(kCanvasWidth, kCanvasHeight);

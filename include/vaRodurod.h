@@ -38,7 +38,8 @@ typedef uint32_t TextureHandle; /* 0 is no texture */
  * Colours given to calls (ClearCanvas, DrawModulation): 0xAARRGGBB with
  * straight (not premultiplied) alpha; alpha 0 is transparent, not "opaque".
  * Texture texels: 4 bytes each, B, G, R, then a fourth byte (X) whose meaning
- * the texture's shuffle mode selects; rows top-down, 4 * width bytes apart. */
+ * the texture's shuffle mode selects; rows top-down, 4 * width bytes apart: the
+ * layout of a 32-bit top-down device-independent bitmap (BI_RGB). */
 
 /* What LockTextureBits reports: `height` rows of `width` 32-bit pixels at `bits`,
  * 4 * width bytes apart. */
@@ -69,7 +70,8 @@ enum { VR_BLEND_COPY = 0, VR_BLEND_OVER = 1 };
  * VR_SHUFFLE_PREMULTIPLIED (1): B, G, R, A premultiplied (a colour byte above A
  *   counts as A).
  * VR_SHUFFLE_COVERAGE (6): white-on-black grey levels become coverage: alpha =
- *   max(B, G, R), colour white; sub-pixel (per-channel) coverage is not kept.
+ *   max(B, G, R), colour white, X ignored; sub-pixel (per-channel) coverage is
+ *   not kept. This is the mode the library's text pipeline sets.
  *   Drawing such a texture corrects the coverage for the modulation colour
  *   (see vrGetTextCoverageTable), as text renderers do. */
 enum { VR_SHUFFLE_OPAQUE = 0, VR_SHUFFLE_PREMULTIPLIED = 1, VR_SHUFFLE_COVERAGE = 6 };
@@ -132,15 +134,20 @@ VARODUROD_API void UnlockTextureBits(TextureHandle texture, int32_t flags);
  * handle or a field out of range (filters and wrap above 1, blend above 1). */
 VARODUROD_API void SetTextureFilter(TextureHandle texture, TextureFilter filter);
 /* Sets the texture's shuffle mode (VR_SHUFFLE_*) and converts its texels now
- * (for a locked texture, at its unlock). The texel bytes are not changed: a
+ * (for a locked texture, once unlocked); texels written under a later lock are
+ * converted under the same mode. The texel bytes themselves are not changed: a
  * later lock sees them as written. Failure: no-op for a bad handle or an unknown mode. */
 VARODUROD_API void ShuffleTexture(TextureHandle texture, int32_t mode);
 /* Composites the whole texture onto the canvas with its top-left texel at
- * (x, y), cut to the canvas's clip: each texel (premultiplied, per its mode)
- * times the modulation colour (0xAARRGGBB, straight alpha, premultiplied here),
- * then blended per the texture's filter. A coverage texture's coverage first
- * goes through the table vrGetTextCoverageTable gives for the modulation.
- * Failure: no-op for a bad canvas or texture, a locked or empty texture. */
+ * (x, y), cut to the canvas's clip (positions are taken in 64 bits: any int32
+ * is safe). Each texel, premultiplied per its mode, is multiplied channel by
+ * channel by the modulation colour (0xAARRGGBB, straight alpha, premultiplied
+ * here): S = T * M / 255; then blended per the texture's filter: over gives
+ * S + D * (255 - S.alpha) / 255, copy gives S; every product is rounded to
+ * nearest. A coverage texture is white with alpha = its coverage, after the
+ * coverage goes through the table vrGetTextCoverageTable gives for the
+ * modulation. Failure: no-op for a bad canvas or texture, a locked or empty
+ * texture; a texture wholly outside the clip draws nothing. */
 VARODUROD_API void DrawModulation(CanvasHandle canvas, int32_t x, int32_t y, TextureHandle texture,
                                   uint32_t modulation);
 /* Releases the texture (and its lock, if locked: the locked memory is freed).

@@ -20,6 +20,34 @@
 extern "C" {
 #endif
 
+/* The format flags: DrawTextW's DT_* values, under the library's prefix. */
+enum {
+  VX_DT_TOP = 0x00000000,
+  VX_DT_LEFT = 0x00000000,
+  VX_DT_CENTER = 0x00000001,
+  VX_DT_RIGHT = 0x00000002,
+  VX_DT_VCENTER = 0x00000004,
+  VX_DT_BOTTOM = 0x00000008,
+  VX_DT_WORDBREAK = 0x00000010,
+  VX_DT_SINGLELINE = 0x00000020,
+  VX_DT_EXPANDTABS = 0x00000040,
+  VX_DT_TABSTOP = 0x00000080,
+  VX_DT_NOCLIP = 0x00000100,
+  VX_DT_EXTERNALLEADING = 0x00000200,
+  VX_DT_CALCRECT = 0x00000400,
+  VX_DT_NOPREFIX = 0x00000800,
+  VX_DT_INTERNAL = 0x00001000,
+  VX_DT_EDITCONTROL = 0x00002000,
+  VX_DT_PATH_ELLIPSIS = 0x00004000,
+  VX_DT_END_ELLIPSIS = 0x00008000,
+  VX_DT_MODIFYSTRING = 0x00010000,
+  VX_DT_RTLREADING = 0x00020000,
+  VX_DT_WORD_ELLIPSIS = 0x00040000,
+  VX_DT_NOFULLWIDTHCHARBREAK = 0x00080000,
+  VX_DT_HIDEPREFIX = 0x00100000,
+  VX_DT_PREFIXONLY = 0x00200000
+};
+
 /* Draws text (UTF-8) in the font registered under fontId, aligned in box by the
  * DrawTextW format flags, onto canvas, combined with modulation (0xAARRGGBB).
  * Returns 1. Failure: nothing is drawn (null arguments included). */

@@ -54,14 +54,16 @@ bool Rasterize(const RunFont& font, uint32_t glyph, int64_t em64, GlyphImage& ou
   const FT_Bitmap& bitmap = slot->bitmap;
   out.left = slot->bitmap_left;
   out.top = slot->bitmap_top;
-  out.width = static_cast<int32_t>(bitmap.width);
+  const auto inked = static_cast<int32_t>(bitmap.width);
+  // Zero columns up to a multiple of 4 let the blender work in whole groups.
+  out.width = (inked + 3) / 4 * 4;
   out.height = static_cast<int32_t>(bitmap.rows);
-  out.coverage.resize(static_cast<size_t>(out.width) * static_cast<size_t>(out.height));
+  out.coverage.assign(static_cast<size_t>(out.width) * static_cast<size_t>(out.height), 0);
   for (int32_t y = 0; y < out.height; ++y) {
     const unsigned char* row = bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch;
     if (bitmap.pitch < 0) row = bitmap.buffer + static_cast<ptrdiff_t>(out.height - 1 - y) * -bitmap.pitch;
     std::memcpy(out.coverage.data() + static_cast<size_t>(y) * static_cast<size_t>(out.width), row,
-                static_cast<size_t>(out.width));
+                static_cast<size_t>(inked));
   }
   return true;
 }

@@ -20,7 +20,7 @@ constexpr int64_t kMaxGlyphEm = 2048;
 struct GlyphImage {
   int32_t left = 0;   // from the pen position to the first column
   int32_t top = 0;    // from the baseline up to the first row
-  int32_t width = 0;
+  int32_t width = 0;   // columns with ink, padded with zero columns to a multiple of 4
   int32_t height = 0;
   std::vector<uint8_t> coverage;  // rows top first, width bytes each
 };

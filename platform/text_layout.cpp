@@ -52,11 +52,44 @@ struct Piece {
   bool ellipsis = false;
 };
 
+struct GlyphPixels {
+  int32_t advance;
+  int32_t x;
+  int32_t y;
+  uint16_t font;
+};
+
+// Working arrays of one paragraph, kept between calls so that laying out a
+// short text allocates (almost) nothing. Layout is for one thread at a time.
+struct Scratch {
+  std::vector<uint8_t> levels;
+  std::vector<Segment> segments;
+  std::vector<uint32_t> segmentGlyphs;
+  std::vector<ShapedGlyph> glyphs;
+  std::vector<GlyphPixels> glyphPixels;
+  std::vector<int32_t> advances;
+  std::vector<uint8_t> starts;
+  std::vector<LineSpan> spans;
+  std::vector<Piece> pieces;
+};
+
+Scratch& SharedScratch() {
+  static auto* const scratch = new Scratch;
+  return *scratch;
+}
+
 class ParagraphLayout {
  public:
   ParagraphLayout(TextLayout& layout, const LayoutRequest& request, std::u16string_view display,
-                  const std::vector<uint32_t>* prefixes)
-      : layout_(layout), request_(request), text_(display), prefixes_(prefixes) {}
+                  const std::vector<uint32_t>* prefixes, Scratch& scratch)
+      : layout_(layout), request_(request), text_(display), prefixes_(prefixes), levels_(scratch.levels),
+        segments_(scratch.segments), segmentGlyphs_(scratch.segmentGlyphs), glyphs_(scratch.glyphs),
+        glyphPixels_(scratch.glyphPixels), advances_(scratch.advances), starts_(scratch.starts) {
+    segments_.clear();
+    segmentGlyphs_.clear();
+    glyphs_.clear();
+    glyphPixels_.clear();
+  }
 
   void Shape() {
     ResolveLevels(text_, (request_.format & DT_RTLREADING) != 0, levels_);
@@ -174,13 +207,6 @@ class ParagraphLayout {
   std::u16string_view Text() const { return text_; }
 
  private:
-  struct GlyphPixels {
-    int32_t advance;
-    int32_t x;
-    int32_t y;
-    uint16_t font;
-  };
-
   void Place(LayoutLine& line, uint16_t font, uint32_t glyph, const GlyphPixels& pixels, int64_t& pen) {
     std::vector<GlyphRun>& runs = layout_.runs;
     const auto at = static_cast<uint32_t>(layout_.glyphs.size());
@@ -262,13 +288,13 @@ class ParagraphLayout {
   const LayoutRequest& request_;
   std::u16string_view text_;
   const std::vector<uint32_t>* prefixes_;
-  std::vector<uint8_t> levels_;
-  std::vector<Segment> segments_;
-  std::vector<uint32_t> segmentGlyphs_;  // first glyph of each segment, plus the end
-  std::vector<ShapedGlyph> glyphs_;
-  std::vector<GlyphPixels> glyphPixels_;
-  std::vector<int32_t> advances_;
-  std::vector<uint8_t> starts_;
+  std::vector<uint8_t>& levels_;
+  std::vector<Segment>& segments_;
+  std::vector<uint32_t>& segmentGlyphs_;  // first glyph of each segment, plus the end
+  std::vector<ShapedGlyph>& glyphs_;
+  std::vector<GlyphPixels>& glyphPixels_;
+  std::vector<int32_t>& advances_;
+  std::vector<uint8_t>& starts_;
   std::vector<GlyphPixels> ellipsisGlyphs_;
   std::vector<uint32_t> ellipsisIds_;
   int64_t ellipsisWidth_ = 0;
@@ -333,13 +359,15 @@ class Layouter {
       return start + (prefixes ? display.map[k] : k);
     };
 
-    ParagraphLayout paragraph(layout_, request_, text, prefixes ? &display.prefixes : nullptr);
+    Scratch& scratch = SharedScratch();
+    ParagraphLayout paragraph(layout_, request_, text, prefixes ? &display.prefixes : nullptr, scratch);
     paragraph.Shape();
-    std::vector<LineSpan> spans;
+    std::vector<LineSpan>& spans = scratch.spans;
+    spans.clear();
     paragraph.Break(spans);
 
     const UINT format = request_.format;
-    std::vector<Piece> pieces;
+    std::vector<Piece>& pieces = scratch.pieces;
     for (size_t l = 0; l < spans.size(); ++l) {
       const LineSpan& span = spans[l];
       const bool lastOfParagraph = l + 1 == spans.size();

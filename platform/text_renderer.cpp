@@ -5,6 +5,11 @@
 #include "platform/text_renderer.h"
 
 #include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/glyph_cache.h"
 
@@ -64,6 +69,13 @@ class Painter {
     const int64_t bottom = std::min(y + image.height, clip_.bottom);
     if (left >= right || top >= bottom) return;
     const bool mono = target_.bitsPixel == 1;
+    if (!mono) {
+      for (int64_t row = top; row < bottom; ++row) {
+        BlendRow(image.coverage.data() + (row - y) * image.width + (left - x),
+                 target_.Row(static_cast<int32_t>(row)) + left, right - left, pixel);
+      }
+      return;
+    }
     for (int64_t row = top; row < bottom; ++row) {
       const uint8_t* coverage = image.coverage.data() + (row - y) * image.width + (left - x);
       uint32_t* out = target_.Row(static_cast<int32_t>(row)) + left;
@@ -78,6 +90,48 @@ class Painter {
   }
 
  private:
+  // One row of a 32-bit target: coverage blends pixel over out, count pixels.
+  static void BlendRow(const uint8_t* coverage, uint32_t* out, int64_t count, uint32_t pixel) {
+    int64_t i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i source = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
+    for (; i + 4 <= count; i += 4) {
+      uint32_t four;
+      std::memcpy(&four, coverage + i, 4);
+      if (four == 0) continue;
+      if (four == 0xFFFFFFFFu) {
+        const __m128i solid = _mm_set1_epi32(static_cast<int>(pixel));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), solid);
+        continue;
+      }
+      __m128i alpha = _mm_cvtsi32_si128(static_cast<int>(four));
+      alpha = _mm_unpacklo_epi8(alpha, alpha);
+      alpha = _mm_unpacklo_epi16(alpha, alpha);  // each coverage byte 4 times
+      const __m128i alphaLo = _mm_unpacklo_epi8(alpha, zero);
+      const __m128i alphaHi = _mm_unpackhi_epi8(alpha, zero);
+      const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + i));
+      const __m128i dstLo = _mm_unpacklo_epi8(dst, zero);
+      const __m128i dstHi = _mm_unpackhi_epi8(dst, zero);
+      // (dst * (255 - a) + src * a + 127) / 255, exactly, in 16-bit lanes.
+      __m128i lo = _mm_add_epi16(_mm_mullo_epi16(dstLo, _mm_sub_epi16(full, alphaLo)), _mm_mullo_epi16(source, alphaLo));
+      __m128i hi = _mm_add_epi16(_mm_mullo_epi16(dstHi, _mm_sub_epi16(full, alphaHi)), _mm_mullo_epi16(source, alphaHi));
+      lo = _mm_add_epi16(lo, half);
+      hi = _mm_add_epi16(hi, half);
+      lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
+      hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; i < count; ++i) {
+      const uint32_t alpha = coverage[i];
+      if (alpha == 0) continue;
+      out[i] = alpha == 255 ? pixel : Blend(out[i], pixel, alpha);
+    }
+  }
+
   Bitmap& target_;
   Clip clip_;
 };

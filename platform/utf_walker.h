@@ -45,6 +45,7 @@ class Utf16Counter {
   void AsciiRun(const uint8_t*, size_t k) { n_ += k; }
 #if ZIVODA_UTF_SSE2
   void Ascii16(__m128i) { n_ += 16; }
+  void Units8(__m128i, size_t k) { n_ += k; }
 #endif
   size_t count() const { return n_; }
 
@@ -71,6 +72,10 @@ class Utf16Writer {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), _mm_unpacklo_epi8(v, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out_ + 8), _mm_unpackhi_epi8(v, zero));
     out_ += 16;
+  }
+  void Units8(__m128i units, size_t k) {  // keeps the first k of 8 units; spills the rest
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), units);
+    out_ += k;
   }
 #endif
   size_t count() const { return static_cast<size_t>(out_ - begin_); }
@@ -158,6 +163,50 @@ class Utf8Writer {
   uint8_t* begin_;
   uint8_t* out_;
 };
+
+// ===========================================================================
+// Vector helpers (SSE2), and what the walkers do with SSSE3's byte shuffle
+// where the processor has it.
+
+#if ZIVODA_UTF_SSE2
+#define ZIVODA_UTF_SSSE3 __attribute__((target("ssse3")))
+
+ZIVODA_UTF_STEP __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
+
+ZIVODA_UTF_STEP __m128i Select(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+ZIVODA_UTF_STEP bool AllAscii(__m128i units) {
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, Splat(0xFF80)), _mm_setzero_si128())) == 0xFFFF;
+}
+
+// Which of 16 bytes to keep, in order, for a byte shuffle; the rest are zeroed.
+struct alignas(16) Compaction {
+  uint8_t shuffle[16];
+  uint8_t length;
+};
+
+ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 __m128i Compact(__m128i bytes, const Compaction& c) {
+  return _mm_shuffle_epi8(bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(c.shuffle)));
+}
+
+// Eight 16-bit lanes less those whose bit is set, indexed by that mask.
+inline constexpr std::array<Compaction, 256> kDropLanes = [] {
+  std::array<Compaction, 256> table{};
+  for (unsigned mask = 0; mask < 256; ++mask) {
+    uint8_t n = 0;
+    for (uint8_t i = 0; i < 8; ++i) {
+      if ((mask >> i) & 1) continue;
+      table[mask].shuffle[n++] = static_cast<uint8_t>(2 * i);
+      table[mask].shuffle[n++] = static_cast<uint8_t>(2 * i + 1);
+    }
+    table[mask].length = n / 2;  // units
+    while (n < 16) table[mask].shuffle[n++] = 0x80;
+  }
+  return table;
+}();
+#endif
 
 // ===========================================================================
 // UTF-8 -> UTF-16.
@@ -254,16 +303,108 @@ ZIVODA_UTF_STEP const uint8_t* DecodeWellFormed(const uint8_t* p, Sink& sink) {
   return nullptr;
 }
 
-// Decodes the n bytes at p into out. The sink receives at most n units.
+// Decodes the bytes from p to end with plain steps, 16 ASCII bytes at a time
+// with SSE2. Used where SSSE3 is missing, and for the last bytes of the block
+// walker.
 template <class Sink>
-inline void DecodeUtf8(const uint8_t* p, size_t n, Sink& out) {
+ZIVODA_UTF_STEP void DecodeUtf8Steps(const uint8_t* p, const uint8_t* end, Sink& sink) {
+  while (p < end) {
+    if (*p >= 0x80) {
+      const uint8_t* next = end - p >= 4 ? DecodeWellFormed(p, sink) : nullptr;
+      p = next ? next : DecodeSequence(p, end, sink);
+      continue;
+    }
+    const uint8_t* q = p;
+#if ZIVODA_UTF_SSE2
+    for (; end - q >= 16; q += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+      if (_mm_movemask_epi8(v) != 0) break;
+      sink.Ascii16(v);
+    }
+    p = q;
+#endif
+    uint64_t w;
+    while (end - q >= 8 && (std::memcpy(&w, q, 8), (w & 0x8080808080808080ull) == 0)) q += 8;
+    while (q < end && *q < 0x80) ++q;
+    sink.AsciiRun(p, static_cast<size_t>(q - p));
+    p = q;
+  }
+}
+
+template <class Sink>
+inline void DecodeUtf8Portable(const uint8_t* p, size_t n, Sink& out) {
+  Sink sink = out;  // a local copy, kept in registers
+  DecodeUtf8Steps(p, p + n, sink);
+  out = sink;
+}
+
+#if ZIVODA_UTF_SSE2
+// ---------------------------------------------------------------------------
+// The block walker: ASCII 16 bytes at a time; at a non-ASCII byte, 16 bytes of
+// ASCII and two-byte sequences, or 12 bytes of four three-byte sequences, in one
+// go when they are well-formed; otherwise one sequence.
+
+// 16 bytes that are ASCII and whole, well-formed two-byte sequences: stores
+// their units and returns true; otherwise false and nothing stored.
+template <class Sink>
+ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 bool DecodeLatin16(__m128i v, Sink& sink) {
+  const __m128i cont = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));  // 80..BF
+  const __m128i lead = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(-63)),   // above C1
+                                     _mm_cmplt_epi8(v, _mm_set1_epi8(-32)));  // below E0
+  const unsigned conts = static_cast<unsigned>(_mm_movemask_epi8(cont));
+  const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(lead));
+  const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
+  // Every high byte a lead or a continuation, each continuation right after a
+  // lead, and no lead in the last byte.
+  if ((leads | conts) != high || leads << 1 != conts || (leads & 0x8000) != 0) return false;
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i next = _mm_srli_si128(v, 1);
+  const auto units = [&](__m128i bytes, __m128i following, __m128i is_lead) {
+    const __m128i two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(bytes, Splat(0x1F)), 6),
+                                     _mm_and_si128(following, Splat(0x3F)));
+    return Select(is_lead, two, bytes);
+  };
+  const __m128i lo = units(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(next, zero), _mm_unpacklo_epi8(lead, lead));
+  const __m128i hi = units(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(next, zero), _mm_unpackhi_epi8(lead, lead));
+  // The lanes of continuation bytes go.
+  const Compaction& dlo = kDropLanes[conts & 0xFF];
+  const Compaction& dhi = kDropLanes[conts >> 8];
+  sink.Units8(Compact(lo, dlo), dlo.length);
+  sink.Units8(Compact(hi, dhi), dhi.length);
+  return true;
+}
+
+// 12 bytes that are four well-formed three-byte sequences: stores their four
+// units and returns true; otherwise false and nothing stored.
+template <class Sink>
+ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 bool DecodeWide12(__m128i v, Sink& sink) {
+  const __m128i lead = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(-16)), _mm_set1_epi8(-32));  // E0..EF
+  const __m128i cont = _mm_cmplt_epi8(v, _mm_set1_epi8(-64));                                      // 80..BF
+  if ((_mm_movemask_epi8(lead) & 0xFFF) != 0x249 || (_mm_movemask_epi8(cont) & 0xFFF) != 0xDB6) return false;
+  // Lane k: the lead byte and the next in one unit, the last byte in another.
+  const __m128i first = _mm_shuffle_epi8(v, _mm_setr_epi8(1, 0, 4, 3, 7, 6, 10, 9, -1, -1, -1, -1, -1, -1, -1, -1));
+  const __m128i last = _mm_shuffle_epi8(v, _mm_setr_epi8(2, -1, 5, -1, 8, -1, 11, -1, -1, -1, -1, -1, -1, -1, -1, -1));
+  const __m128i c = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(first, Splat(0x0F00)), 4),
+                                              _mm_slli_epi16(_mm_and_si128(first, Splat(0x3F)), 6)),
+                                 _mm_and_si128(last, Splat(0x3F)));
+  // No overlong form (below U+0800) and no surrogate.
+  const __m128i top5 = _mm_and_si128(c, Splat(0xF800));
+  const __m128i bad = _mm_or_si128(_mm_cmpeq_epi16(top5, _mm_setzero_si128()), _mm_cmpeq_epi16(top5, Splat(0xD800)));
+  if ((_mm_movemask_epi8(bad) & 0xFF) != 0) return false;
+  sink.Units8(c, 4);
+  return true;
+}
+
+template <class Sink>
+ZIVODA_UTF_SSSE3 void DecodeUtf8Blocks(const uint8_t* p, size_t n, Sink& out) {
   Sink sink = out;  // a local copy, kept in registers
   const uint8_t* const end = p + n;
-#if ZIVODA_UTF_SSE2
-  // Main loop, while 64 bytes are left, so that every load stays inside the input.
+  // While 64 bytes are left, every load stays inside the input, and a step
+  // leaves at least 48 bytes, whose units (at least 16) overwrite whatever the
+  // sink spilled.
   while (end - p >= 64) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     if (*p < 0x80) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
       if (_mm_movemask_epi8(v) == 0) {
         sink.Ascii16(v);
         p += 16;
@@ -277,30 +418,41 @@ inline void DecodeUtf8(const uint8_t* p, size_t n, Sink& out) {
         }
         continue;
       }
+      if (DecodeLatin16(v, sink)) {
+        p += 16;
+        continue;
+      }
       // A short run goes byte by byte: those branches are predicted, whereas a
       // length computed from the vector would hold up every later load.
       do {
         sink.Unit(*p++);
       } while (*p < 0x80);  // ends within these 16 bytes
-    }
-    const uint8_t* next = DecodeWellFormed(p, sink);
-    p = next ? next : DecodeSequence(p, end, sink);
-  }
-#endif
-  // The last bytes (all of them without SSE2): exact steps.
-  while (p < end) {
-    if (*p >= 0x80) {
-      p = DecodeSequence(p, end, sink);
       continue;
     }
-    const uint8_t* q = p;
-    uint64_t w;
-    while (end - q >= 8 && (std::memcpy(&w, q, 8), (w & 0x8080808080808080ull) == 0)) q += 8;
-    while (q < end && *q < 0x80) ++q;
-    sink.AsciiRun(p, static_cast<size_t>(q - p));
-    p = q;
+    if (DecodeLatin16(v, sink)) {
+      p += 16;
+    } else if (DecodeWide12(v, sink)) {
+      p += 12;
+    } else {
+      const uint8_t* next = DecodeWellFormed(p, sink);
+      p = next ? next : DecodeSequence(p, end, sink);
+    }
   }
+  DecodeUtf8Steps(p, end, sink);
   out = sink;
+}
+#endif
+
+// Decodes the n bytes at p into out. The sink receives at most n units.
+template <class Sink>
+inline void DecodeUtf8(const uint8_t* p, size_t n, Sink& out) {
+#if ZIVODA_UTF_SSE2
+  if (__builtin_cpu_supports("ssse3")) {
+    DecodeUtf8Blocks(p, n, out);
+    return;
+  }
+#endif
+  DecodeUtf8Portable(p, n, out);
 }
 
 // ===========================================================================
@@ -334,14 +486,6 @@ ZIVODA_UTF_STEP const char16_t* EncodeStep(const char16_t* p, const char16_t* en
   return p + 1;
 }
 
-#if ZIVODA_UTF_SSE2
-ZIVODA_UTF_STEP __m128i Splat(uint16_t v) { return _mm_set1_epi16(static_cast<short>(v)); }
-
-ZIVODA_UTF_STEP bool AllAscii(__m128i units) {
-  return _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, Splat(0xFF80)), _mm_setzero_si128())) == 0xFFFF;
-}
-#endif
-
 // Encodes n units with plain steps, 16 ASCII units at a time with SSE2. Used
 // where SSSE3 is missing, and for the last units of the block walker.
 template <class Sink>
@@ -374,12 +518,6 @@ inline void EncodeUtf16Portable(const char16_t* p, size_t n, Sink& out) {
 // The block walker: eight units at a time are encoded side by side in 16-bit
 // lanes, and SSSE3's byte shuffle packs their bytes together.
 
-#define ZIVODA_UTF_SSSE3 __attribute__((target("ssse3")))
-
-ZIVODA_UTF_STEP __m128i Select(__m128i mask, __m128i yes, __m128i no) {
-  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
-}
-
 // The bytes of eight units that are not surrogates, side by side in 16-bit lanes.
 struct BmpBytes {
   __m128i ascii;      // lanes of a unit below U+0080 (-1)
@@ -406,12 +544,6 @@ ZIVODA_UTF_STEP bool HasSurrogate(__m128i units) {
   const __m128i top5 = _mm_and_si128(units, Splat(0xF800));
   return _mm_movemask_epi8(_mm_cmpeq_epi16(top5, Splat(0xD800))) != 0;
 }
-
-// Which of 16 bytes to keep, in order, for a byte shuffle; the rest are zeroed.
-struct alignas(16) Compaction {
-  uint8_t shuffle[16];
-  uint8_t length;
-};
 
 // Eight units below U+0800 as byte pairs: the second byte of an ASCII unit goes.
 // Indexed by the mask of ASCII units.
@@ -444,10 +576,6 @@ inline constexpr std::array<Compaction, 256> kWordCompaction = [] {
   }
   return table;
 }();
-
-ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 __m128i Compact(__m128i bytes, const Compaction& c) {
-  return _mm_shuffle_epi8(bytes, _mm_load_si128(reinterpret_cast<const __m128i*>(c.shuffle)));
-}
 
 // Encodes units[0..7], surrogates among them, into sink.Words8; next holds
 // units[1..8]. The caller never starts a block at the low half of a pair nor
@@ -511,13 +639,19 @@ ZIVODA_UTF_SSSE3 void EncodeUtf16Blocks(const char16_t* p, size_t n, Sink& out) 
       continue;
     }
     if (!HasSurrogate(a)) {
-      const BmpBytes bmp = EncodeBmp(a);
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(a, Splat(0xFF80)), zero);
+      const __m128i below_800 = _mm_cmpeq_epi16(_mm_and_si128(a, Splat(0xF800)), zero);
       // Bits 0-7: ASCII units; bits 8-15: units below U+0800.
-      const unsigned masks = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(bmp.ascii, bmp.below_800)));
+      const unsigned masks = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, below_800)));
       if ((masks >> 8) == 0xFF) {  // one or two bytes each: one shuffle
+        const __m128i lead2 = _mm_or_si128(_mm_srli_epi16(a, 6), Splat(0xC0));
+        const __m128i low6 = _mm_or_si128(_mm_and_si128(a, Splat(0x3F)), Splat(0x80));
+        const __m128i bytes01 = _mm_or_si128(Select(ascii, a, lead2), _mm_slli_epi16(low6, 8));
         const Compaction& c = kPairCompaction[masks & 0xFF];
-        sink.Bytes16(Compact(bmp.bytes01, c), c.length);
+        sink.Bytes16(Compact(bytes01, c), c.length);
       } else {  // up to three bytes each: a shuffle for each half
+        const BmpBytes bmp = EncodeBmp(a);
         const Compaction& lo = kWordCompaction[(masks & 0x0F) | ((masks >> 4) & 0xF0)];
         const Compaction& hi = kWordCompaction[((masks >> 4) & 0x0F) | ((masks >> 8) & 0xF0)];
         sink.Bytes16(Compact(_mm_unpacklo_epi16(bmp.bytes01, bmp.byte2), lo), lo.length);

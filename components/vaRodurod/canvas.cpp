@@ -1,4 +1,5 @@
-// The canvas: its pixel memory, its clip, clearing and copying out.
+// The canvas: its pixel memory, its clip (kept inside the canvas), clearing and
+// copying out.
 #include "canvas.hpp"
 
 #include <algorithm>

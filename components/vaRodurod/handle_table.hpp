@@ -1,9 +1,6 @@
-// One table of the live canvases and textures. A handle is the slot's index + 1
-// in its low 16 bits (so 0 is never a handle) and the slot's generation in its
-// high 16 bits; removing an object bumps the generation, so its handle, and a
-// handle of the other kind, no longer resolve. Freed slots wait in a queue behind
-// kQuarantine others before reuse, so a stale handle stays dead for a long time.
-// Not thread-safe by itself.
+// One table of the live canvases and textures, so a handle of either kind names
+// one object: slot index + 1 in the low 16 bits, the slot's generation in the high
+// 16 bits. Not thread-safe by itself.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +12,9 @@
 
 namespace varodurod {
 
+// Removing an object bumps its slot's generation, so its handle no longer resolves,
+// and a handle resolves only to its own kind. Freed slots wait in a queue behind
+// kQuarantine others before reuse, so a stale handle stays dead for a long time.
 template <class... Kinds>
 class HandleTable {
  public:

@@ -1,7 +1,5 @@
-// PNG files for canvases. Writing streams row by row through libpng's row API,
-// so a large canvas needs one row of scratch memory; libpng reports errors by
-// longjmp, so the function that holds the setjmp owns no object with a
-// destructor. Reading uses libpng's simplified API (png_image), which converts
+// PNG files for canvases. Writing streams rows through libpng's row API (one row
+// of scratch memory); reading uses its simplified API (png_image), which converts
 // every colour type, depth and gamma to 8-bit sRGB RGBA.
 #include "png_file.hpp"
 
@@ -52,7 +50,8 @@ struct File {
 };
 
 // Streams the canvas as 8-bit RGBA (straight alpha, tagged sRGB). row holds
-// 4 * width bytes. False when libpng reported an error.
+// 4 * width bytes. False when libpng reported an error: it does so by longjmp to
+// here, so this function owns no object with a destructor.
 bool WriteRows(png_structp png, png_infop info, std::FILE* file, const Canvas& canvas, png_bytep row) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_init_io(png, file);
@@ -143,11 +142,8 @@ std::optional<PngPixels> ReadPng(const char* path) {
   PngPixels image;
   image.width = static_cast<int32_t>(png.image.width);
   image.height = static_cast<int32_t>(png.image.height);
-  try {
-    image.rgba.resize(4 * static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
-  } catch (const std::bad_alloc&) {
-    return std::nullopt;
-  }
+  image.rgba = PixelBuffer<uint8_t>(4 * static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+  if (image.rgba.empty()) return std::nullopt;
   if (!png_image_finish_read(&png.image, nullptr, image.rgba.data(), 0, nullptr)) return std::nullopt;
   return image;
 }

@@ -5,17 +5,19 @@
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 #include "canvas.hpp"
+#include "pixel_buffer.hpp"
 
 namespace varodurod {
 
 // A decoded PNG: width x height pixels, 4 bytes each: R, G, B, A (straight alpha).
+// Its memory is committed only as rows are decoded, so a short file that claims a
+// huge size costs little.
 struct PngPixels {
   int32_t width = 0;
   int32_t height = 0;
-  std::vector<uint8_t> rgba;
+  PixelBuffer<uint8_t> rgba;
 };
 
 // Writes a temporary file beside path and renames it over path once complete.

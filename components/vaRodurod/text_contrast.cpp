@@ -1,10 +1,6 @@
-// Builds the coverage tables once. For a text colour of encoded value src, the
-// background is guessed as its opposite dst = 1 - src. A coverage a is first
-// boosted by contrast: a' = a + k * a * (1 - a), with k fading from kTextContrast
-// for black text to 0 for white (k scales with dst's linear value). The blend in
-// linear light, lin(src) * a' + lin(dst) * (1 - a'), is then encoded, and the
-// table holds the coverage c that gives that value when blending in encoded
-// values: src * c + dst * (1 - c). Transfer curves are sRGB's (IEC 61966-2-1).
+// Builds the text coverage tables once, one for each luminance step, and picks
+// the step of a colour. Transfer curves are sRGB's (IEC 61966-2-1), luminance
+// weights Rec. 709's.
 #include "text_contrast.hpp"
 
 #include <algorithm>
@@ -26,6 +22,13 @@ struct Tables {
     for (int step = 0; step < kLuminanceSteps; ++step) Build(step, coverage[step]);
   }
 
+  // For a text colour of encoded value src, the background is guessed as its
+  // opposite dst = 1 - src. A coverage a is first boosted by contrast:
+  // a' = a + k * a * (1 - a), k fading from kTextContrast for black text to 0 for
+  // white (k scales with dst's linear value). The blend in linear light,
+  // lin(src) * a' + lin(dst) * (1 - a'), is then encoded, and the table holds the
+  // coverage c that gives that value when blending in encoded values:
+  // src * c + dst * (1 - c).
   static void Build(int step, std::array<uint8_t, 256>& table) {
     const float src = static_cast<float>(step) / (kLuminanceSteps - 1);
     const float dst = 1.0f - src;  // with an odd step count never equal to src

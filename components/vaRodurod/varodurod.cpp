@@ -1,10 +1,6 @@
 // The C interface of vaRodurod: canvases and textures behind handles, compositing,
-// PNG files, counters and the call log.
-// Thread safety: every call may come from any thread. One mutex guards the table
-// and is held for the whole of a call's work on an object (compositing included),
-// so a call never sees an object that another call is deleting. PNG decoding and
-// log functions run outside it. Texel memory handed out by LockTextureBits is the
-// caller's to write until the unlock, without the mutex.
+// PNG files, counters and the call log. Every call may come from any thread: one
+// mutex guards the table (see Registry).
 #include "vaRodurod.h"
 
 #include <atomic>
@@ -34,6 +30,10 @@ constexpr bool kHaveVectorKernels = true;
 constexpr bool kHaveVectorKernels = false;
 #endif
 
+// The mutex is held for the whole of a call's work on an object (compositing and
+// PNG encoding included), so a call never sees an object that another call is
+// deleting. PNG decoding and log functions run outside it. Texel memory handed
+// out by LockTextureBits is the caller's to write until the unlock, without it.
 struct Registry {
   std::mutex mutex;
   HandleTable<Canvas, Texture> objects;
