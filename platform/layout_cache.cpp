@@ -25,7 +25,7 @@ struct Key {
 };
 
 size_t HashOf(uintptr_t font, const LayoutRequest& request, std::u16string_view text) {
-  size_t h = std::hash<std::u16string_view>()(text);
+  size_t h = HashUnits(text);
   h ^= font * 0x9E3779B97F4A7C15ull;
   h ^= (static_cast<uint64_t>(request.format) << 32) + static_cast<uint64_t>(request.width) * 0xC2B2AE3D27D4EB4Full +
        static_cast<uint64_t>(request.tabInterval);

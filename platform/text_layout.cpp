@@ -103,9 +103,11 @@ class ParagraphLayout {
       ShapeSegment(*font.face, text_.substr(segment.start, segment.end - segment.start), segment.script,
                    (segment.level & 1) != 0, segment.start, glyphs_);
       for (size_t g = glyphPixels_.size(); g < glyphs_.size(); ++g) {
-        const int32_t advance = std::max(0, font.scale.Pixels(glyphs_[g].xAdvance));
-        glyphPixels_.push_back(GlyphPixels{advance, font.scale.Pixels(glyphs_[g].xOffset),
-                                           -font.scale.Pixels(glyphs_[g].yOffset), segment.font});
+        const ShapedGlyph& shaped = glyphs_[g];
+        const int32_t advance = std::max(0, font.scale.Pixels(shaped.xAdvance));
+        glyphPixels_.push_back(GlyphPixels{advance, shaped.xOffset == 0 ? 0 : font.scale.Pixels(shaped.xOffset),
+                                           shaped.yOffset == 0 ? 0 : -font.scale.Pixels(shaped.yOffset),
+                                           segment.font});
         const uint32_t cluster = std::min<uint32_t>(glyphs_[g].cluster, static_cast<uint32_t>(text_.size() - 1));
         advances_[cluster] += advance;
       }
@@ -316,6 +318,7 @@ class Layouter {
       : layout_(layout), source_(source), request_(request) {}
 
   void Run() {
+    layout_.glyphs.reserve(source_.size() + 4);
     struct Paragraph {
       size_t start, end, next;
     };

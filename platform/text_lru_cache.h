@@ -8,10 +8,30 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace zivoda::gdi {
+
+// A fast hash of UTF-16 text for the caches: 8 bytes at a time, multiplied and
+// folded (not for adversarial keys; a collision only costs a comparison).
+inline size_t HashUnits(std::u16string_view text) {
+  uint64_t h = 0x9E3779B97F4A7C15ull ^ (text.size() * 0xC2B2AE3D27D4EB4Full);
+  const char16_t* p = text.data();
+  size_t n = text.size();
+  for (; n >= 4; n -= 4, p += 4) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    h = (h ^ v) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 32;
+  }
+  for (; n > 0; --n, ++p) h = (h ^ *p) * 0x100000001B3ull;
+  h ^= h >> 29;
+  h *= 0xC4CEB9FE1A85EC53ull;
+  return static_cast<size_t>(h ^ (h >> 32));
+}
 
 template <class Key, class Value>
 class LruCache {

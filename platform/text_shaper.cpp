@@ -20,7 +20,7 @@ struct Key {
 };
 
 size_t HashOf(uint64_t serial, uint32_t script, bool rtl, std::u16string_view text) {
-  size_t h = std::hash<std::u16string_view>()(text);
+  size_t h = HashUnits(text);
   h ^= (serial * 0x9E3779B97F4A7C15ull) + (uint64_t{script} << 1) + (rtl ? 1 : 0);
   return h;
 }

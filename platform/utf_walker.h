@@ -97,10 +97,6 @@ class Utf8Counter {
 #if ZIVODA_UTF_SSE2
   void Ascii16(__m128i, __m128i) { n_ += 16; }
   void Bytes16(__m128i, size_t k) { n_ += k; }
-  void Words8(__m128i, __m128i, __m128i lengths) {
-    const __m128i sums = _mm_sad_epu8(lengths, _mm_setzero_si128());  // each length fits a byte
-    n_ += static_cast<size_t>(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
-  }
 #endif
   size_t count() const { return n_; }
 
@@ -142,19 +138,6 @@ class Utf8Writer {
   void Bytes16(__m128i bytes, size_t k) {  // keeps the first k of 16 bytes; spills the rest
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out_), bytes);
     out_ += k;
-  }
-  // Eight units, each as the little-endian word of its bytes and its length in
-  // a 16-bit lane; spills up to 4 bytes.
-  void Words8(__m128i words_lo, __m128i words_hi, __m128i lengths) {
-    alignas(16) uint32_t words[8];
-    alignas(16) uint16_t length[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(words), words_lo);
-    _mm_store_si128(reinterpret_cast<__m128i*>(words + 4), words_hi);
-    _mm_store_si128(reinterpret_cast<__m128i*>(length), lengths);
-    for (int i = 0; i < 8; ++i) {
-      std::memcpy(out_, &words[i], 4);  // x86 is little-endian: byte 0 first
-      out_ += length[i];
-    }
   }
 #endif
   size_t count() const { return static_cast<size_t>(out_ - begin_); }
@@ -577,53 +560,81 @@ inline constexpr std::array<Compaction, 256> kWordCompaction = [] {
   return table;
 }();
 
-// Encodes units[0..7], surrogates among them, into sink.Words8; next holds
-// units[1..8]. The caller never starts a block at the low half of a pair nor
-// ends one at a high surrogate, so every pair lies inside the block.
+// Encodes eight units and hands their bytes to the sink, two shuffles' worth.
+// A surrogate pair is split over its two lanes, two bytes each; an unpaired
+// surrogate becomes U+FFFD. The caller never starts a block at the low half of a
+// pair nor ends one at the high half of one.
 template <class Sink>
-ZIVODA_UTF_STEP void EncodeSurrogateBlock(__m128i units, __m128i next, Sink& sink) {
+ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 void EncodeSurrogateBlock(__m128i units, Sink& sink) {
   const __m128i kind = _mm_and_si128(units, Splat(0xFC00));
   const __m128i high = _mm_cmpeq_epi16(kind, Splat(0xD800));
   const __m128i low = _mm_cmpeq_epi16(kind, Splat(0xDC00));
-  const __m128i next_low = _mm_cmpeq_epi16(_mm_and_si128(next, Splat(0xFC00)), Splat(0xDC00));
-  const __m128i pair_high = _mm_and_si128(high, next_low);
-  const __m128i pair_low = _mm_slli_si128(pair_high, 2);  // lane i: unit i - 1 starts a pair
-  const __m128i lone = _mm_andnot_si128(_mm_or_si128(pair_high, pair_low), _mm_or_si128(high, low));
-  const BmpBytes b = EncodeBmp(Select(lone, Splat(kReplacement), units));
+  const __m128i pair_high = _mm_and_si128(high, _mm_srli_si128(low, 2));  // unit i + 1 is low
+  const __m128i pair_low = _mm_slli_si128(pair_high, 2);                  // unit i - 1 starts a pair
+  const __m128i pair = _mm_or_si128(pair_high, pair_low);
+  const __m128i lone = _mm_andnot_si128(pair, _mm_or_si128(high, low));
+  const BmpBytes bmp = EncodeBmp(Select(lone, Splat(kReplacement), units));
 
-  // Four bytes at the high half of a pair, for U+10000 + (hi10 << 10 | lo10).
-  const __m128i hi10 = _mm_and_si128(units, Splat(0x3FF));
-  const __m128i lo10 = _mm_and_si128(next, Splat(0x3FF));
-  const __m128i plane = _mm_add_epi16(_mm_srli_epi16(hi10, 6), Splat(1));  // code point >> 16
-  const __m128i pair0 = _mm_or_si128(_mm_srli_epi16(plane, 2), Splat(0xF0));
-  const __m128i pair1 = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(plane, Splat(3)), 4),
-                                                  _mm_and_si128(_mm_srli_epi16(hi10, 2), Splat(0xF))),
+  // A pair is U+10000 + (hi10 << 10 | lo10): bytes 0 and 1 from the high half,
+  // bytes 2 and 3 from the low half and the last two bits of the high half.
+  const __m128i ten = _mm_and_si128(units, Splat(0x3FF));
+  const __m128i plane = _mm_add_epi16(_mm_srli_epi16(ten, 6), Splat(1));  // code point >> 16
+  const __m128i high0 = _mm_or_si128(_mm_srli_epi16(plane, 2), Splat(0xF0));
+  const __m128i high1 = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_and_si128(plane, Splat(3)), 4),
+                                                  _mm_and_si128(_mm_srli_epi16(ten, 2), Splat(0xF))),
                                      Splat(0x80));
-  const __m128i pair2 = _mm_or_si128(
-      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(hi10, Splat(3)), 4), _mm_srli_epi16(lo10, 6)), Splat(0x80));
-  const __m128i pair3 = _mm_or_si128(_mm_and_si128(lo10, Splat(0x3F)), Splat(0x80));
-  const __m128i pair01 = _mm_or_si128(pair0, _mm_slli_epi16(pair1, 8));
-  const __m128i pair23 = _mm_or_si128(pair2, _mm_slli_epi16(pair3, 8));
+  const __m128i prev_ten = _mm_slli_si128(ten, 2);
+  const __m128i low2 = _mm_or_si128(
+      _mm_or_si128(_mm_slli_epi16(_mm_and_si128(prev_ten, Splat(3)), 4), _mm_srli_epi16(ten, 6)), Splat(0x80));
+  const __m128i low3 = _mm_or_si128(_mm_and_si128(ten, Splat(0x3F)), Splat(0x80));
+  const __m128i pair_bytes =
+      Select(pair_high, _mm_or_si128(high0, _mm_slli_epi16(high1, 8)), _mm_or_si128(low2, _mm_slli_epi16(low3, 8)));
+  const __m128i bytes01 = Select(pair, pair_bytes, bmp.bytes01);
 
-  const __m128i bytes01 = Select(pair_high, pair01, b.bytes01);
-  const __m128i bytes23 = Select(pair_high, pair23, b.byte2);
-  // 3, less one below U+0800 and one more for ASCII (the masks are -1); 4 at the
-  // high half of a pair and 0 at its low half.
-  const __m128i single = _mm_add_epi16(Splat(3), _mm_add_epi16(b.ascii, b.below_800));
-  const __m128i lengths = Select(pair_high, Splat(4), _mm_andnot_si128(pair_low, single));
-  sink.Words8(_mm_unpacklo_epi16(bytes01, bytes23), _mm_unpackhi_epi16(bytes01, bytes23), lengths);
+  // Lengths, by the masks: 1 for ASCII, 2 below U+0800 and for a pair's half, else 3.
+  const __m128i below_800 = _mm_or_si128(bmp.below_800, pair);
+  const unsigned masks = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(bmp.ascii, below_800)));
+  const Compaction& lo = kWordCompaction[(masks & 0x0F) | ((masks >> 4) & 0xF0)];
+  const Compaction& hi = kWordCompaction[((masks >> 4) & 0x0F) | ((masks >> 8) & 0xF0)];
+  sink.Bytes16(Compact(_mm_unpacklo_epi16(bytes01, bmp.byte2), lo), lo.length);
+  sink.Bytes16(Compact(_mm_unpackhi_epi16(bytes01, bmp.byte2), hi), hi.length);
+}
+
+// Encodes eight units below U+0800 (ascii: their ASCII lanes, and as bits).
+template <class Sink>
+ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 void EncodePairs8(__m128i u, __m128i ascii, unsigned ascii_bits, Sink& sink) {
+  const __m128i lead2 = _mm_or_si128(_mm_srli_epi16(u, 6), Splat(0xC0));
+  const __m128i low6 = _mm_or_si128(_mm_and_si128(u, Splat(0x3F)), Splat(0x80));
+  const __m128i bytes01 = _mm_or_si128(Select(ascii, u, lead2), _mm_slli_epi16(low6, 8));
+  const Compaction& c = kPairCompaction[ascii_bits];
+  sink.Bytes16(Compact(bytes01, c), c.length);
+}
+
+// Encodes eight units without surrogates, of one to three bytes each (the bits of
+// their ASCII units and of those below U+0800).
+template <class Sink>
+ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 void EncodeWords8(__m128i u, unsigned ascii_bits, unsigned below_bits, Sink& sink) {
+  const BmpBytes bmp = EncodeBmp(u);
+  const Compaction& lo = kWordCompaction[(ascii_bits & 0x0F) | (below_bits & 0x0F) << 4];
+  const Compaction& hi = kWordCompaction[(ascii_bits >> 4) | (below_bits & 0xF0)];
+  sink.Bytes16(Compact(_mm_unpacklo_epi16(bmp.bytes01, bmp.byte2), lo), lo.length);
+  sink.Bytes16(Compact(_mm_unpackhi_epi16(bmp.bytes01, bmp.byte2), hi), hi.length);
 }
 
 template <class Sink>
 ZIVODA_UTF_SSSE3 void EncodeUtf16Blocks(const char16_t* p, size_t n, Sink& out) {
   Sink sink = out;  // a local copy, kept in registers
   const char16_t* const end = p + n;
+  const __m128i zero = _mm_setzero_si128();
   // While 32 units are left, every load stays inside the input, and a block
   // leaves at least 16 units, whose bytes overwrite whatever the sink spilled.
   while (end - p >= 32) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-    if (AllAscii(_mm_or_si128(a, b))) {
+    const __m128i ascii_a = _mm_cmpeq_epi16(_mm_and_si128(a, Splat(0xFF80)), zero);
+    const __m128i ascii_b = _mm_cmpeq_epi16(_mm_and_si128(b, Splat(0xFF80)), zero);
+    const unsigned ascii = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii_a, ascii_b)));
+    if (ascii == 0xFFFF) {
       sink.Ascii16(a, b);
       p += 16;
       while (end - p >= 64) {  // long runs: 32 units a round
@@ -638,31 +649,26 @@ ZIVODA_UTF_SSSE3 void EncodeUtf16Blocks(const char16_t* p, size_t n, Sink& out) 
       }
       continue;
     }
-    if (!HasSurrogate(a)) {
-      const __m128i zero = _mm_setzero_si128();
-      const __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(a, Splat(0xFF80)), zero);
-      const __m128i below_800 = _mm_cmpeq_epi16(_mm_and_si128(a, Splat(0xF800)), zero);
-      // Bits 0-7: ASCII units; bits 8-15: units below U+0800.
-      const unsigned masks = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, below_800)));
-      if ((masks >> 8) == 0xFF) {  // one or two bytes each: one shuffle
-        const __m128i lead2 = _mm_or_si128(_mm_srli_epi16(a, 6), Splat(0xC0));
-        const __m128i low6 = _mm_or_si128(_mm_and_si128(a, Splat(0x3F)), Splat(0x80));
-        const __m128i bytes01 = _mm_or_si128(Select(ascii, a, lead2), _mm_slli_epi16(low6, 8));
-        const Compaction& c = kPairCompaction[masks & 0xFF];
-        sink.Bytes16(Compact(bytes01, c), c.length);
-      } else {  // up to three bytes each: a shuffle for each half
-        const BmpBytes bmp = EncodeBmp(a);
-        const Compaction& lo = kWordCompaction[(masks & 0x0F) | ((masks >> 4) & 0xF0)];
-        const Compaction& hi = kWordCompaction[((masks >> 4) & 0x0F) | ((masks >> 8) & 0xF0)];
-        sink.Bytes16(Compact(_mm_unpacklo_epi16(bmp.bytes01, bmp.byte2), lo), lo.length);
-        sink.Bytes16(Compact(_mm_unpackhi_epi16(bmp.bytes01, bmp.byte2), hi), hi.length);
+    // Bit i: unit i is below U+0800.
+    const unsigned below = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(a, Splat(0xF800)), zero),
+                        _mm_cmpeq_epi16(_mm_and_si128(b, Splat(0xF800)), zero))));
+    if (below == 0xFFFF) {  // 16 units of one or two bytes: a shuffle for each 8
+      EncodePairs8(a, ascii_a, ascii & 0xFF, sink);
+      EncodePairs8(b, ascii_b, ascii >> 8, sink);
+      p += 16;
+    } else if (!HasSurrogate(a)) {
+      if ((below & 0xFF) == 0xFF) {
+        EncodePairs8(a, ascii_a, ascii & 0xFF, sink);
+      } else {
+        EncodeWords8(a, ascii & 0xFF, below & 0xFF, sink);
       }
       p += 8;
-    } else if (static_cast<uint32_t>(p[7]) - 0xD800 < 0x400) {
-      // The block would end inside a pair: exact steps, and the pair goes whole.
+    } else if ((p[7] & 0xFC00) == 0xD800 && (p[8] & 0xFC00) == 0xDC00) {
+      // A pair across the end of the block: exact steps, and the pair goes whole.
       for (const char16_t* stop = p + 8; p < stop;) p = EncodeStep(p, end, sink);
     } else {
-      EncodeSurrogateBlock(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), sink);
+      EncodeSurrogateBlock(a, sink);
       p += 8;
     }
   }

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "ziVodaRerodo.h"
+
 namespace {
 
 struct CliRun {
@@ -71,6 +73,13 @@ TEST(ZivodaCli, Errors) {
       {"fmt a b", 2, "usage: zivoda fmt"},
       {"--help", 0, "commands:"},
       {"fmt --help", 0, "usage: zivoda fmt"},
+      {"render --help", 0, "usage: zivoda render"},
+      {"measure --help", 0, "usage: zivoda measure"},
+      {"render " + bad.path(), 2, "usage: zivoda render"},  // no -o
+      {"render /nonexistent/scene.xml -o /tmp/x.png", 1, "cannot open /nonexistent/scene.xml"},
+      {"measure --format DT_CENTRE x", 2, "unknown format flag 'DT_CENTRE'"},
+      {"measure --box '1 2 3' x", 2, "bad box '1 2 3'"},
+      {"measure --font 'DejaVu Sans,huge' x", 2, "bad font attribute 'huge'"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("zivoda " + c.args);
@@ -78,6 +87,40 @@ TEST(ZivodaCli, Errors) {
     EXPECT_EQ(r.status, c.status) << r.out;
     EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
   }
+}
+
+TEST(ZivodaCli, RenderWritesAPngAndWarnsOfUnknownFonts) {
+  const std::string png = (std::filesystem::temp_directory_path() / "zivoda_cli_render.png").string();
+  TempFile scene("zivoda_cli_scene.xml",
+                 "<Scene width=\"120\" height=\"40\" background=\"FF000000\">"
+                 "<Fonts><Font id=\"f\" size=\"10\"/></Fonts>"
+                 "<Fill box=\"0 0 10 10\" color=\"FFFF0000\"/>"
+                 "<Text font=\"f\" box=\"0 0 120 20\" format=\"DT_CENTER DT_SINGLELINE\" color=\"FFFFFFFF\">Hi</Text>"
+                 "<Text font=\"nope\" box=\"0 20 120 40\" color=\"FFFFFFFF\">Hi</Text></Scene>");
+  const CliRun r = Zivoda("render " + scene.path() + " -o " + png + " --boxes");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("unknown font id 'nope'"), std::string::npos) << r.out;
+  std::ifstream in(png, std::ios::binary);
+  char sig[8] = {};
+  in.read(sig, 8);
+  EXPECT_EQ(std::string(sig + 1, 3), "PNG");
+  std::filesystem::remove(png);
+
+  TempFile badFlag("zivoda_cli_badflag.xml",
+                   "<Scene><Text box=\"0 0 10 10\" format=\"DT_CENTER DT_MIDDLE\">x</Text></Scene>");
+  const CliRun b = Zivoda("render " + badFlag.path() + " -o " + png);
+  EXPECT_EQ(b.status, 1);
+  EXPECT_NE(b.out.find("unknown format flag 'DT_MIDDLE'"), std::string::npos) << b.out;
+  EXPECT_FALSE(std::filesystem::exists(png));
+}
+
+TEST(ZivodaCli, MeasurePrintsWhatVxCalcTextBoxGives) {
+  // The program and this test see the same pinned fonts (FONTCONFIG_FILE is inherited).
+  Rect box{0, 0, 100, 50};
+  vxCalcTextBox(&box, "Hello", VX_DT_RIGHT | VX_DT_BOTTOM, "");
+  const CliRun r = Zivoda("measure --box '0 0 100 50' --format 'DT_RIGHT|DT_BOTTOM' Hello");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out, std::to_string(box.left) + " " + std::to_string(box.top) + " 100 50\n");
 }
 
 }  // namespace
