@@ -31,6 +31,9 @@ struct DisplayText {
 // "&x" shows x underlined, "&&" shows "&", a lone "&" at the end of a paragraph
 // shows nothing (and "&" before CR or LF is at such an end).
 void ResolvePrefixes(std::u16string_view source, DisplayText& out) {
+  out.text.clear();
+  out.map.clear();
+  out.prefixes.clear();
   out.text.reserve(source.size());
   out.map.reserve(source.size());
   for (size_t i = 0; i < source.size(); ++i) {
@@ -71,6 +74,7 @@ struct Scratch {
   std::vector<uint8_t> starts;
   std::vector<LineSpan> spans;
   std::vector<Piece> pieces;
+  DisplayText display;
 };
 
 Scratch& SharedScratch() {
@@ -101,13 +105,11 @@ class ParagraphLayout {
       if (segment.control) continue;
       RunFont& font = layout_.fonts.fonts[segment.font];
       ShapeSegment(*font.face, text_.substr(segment.start, segment.end - segment.start), segment.script,
-                   (segment.level & 1) != 0, segment.start, glyphs_);
+                   (segment.level & 1) != 0, font.scale, segment.start, glyphs_);
       for (size_t g = glyphPixels_.size(); g < glyphs_.size(); ++g) {
         const ShapedGlyph& shaped = glyphs_[g];
-        const int32_t advance = std::max(0, font.scale.Pixels(shaped.xAdvance));
-        glyphPixels_.push_back(GlyphPixels{advance, shaped.xOffset == 0 ? 0 : font.scale.Pixels(shaped.xOffset),
-                                           shaped.yOffset == 0 ? 0 : -font.scale.Pixels(shaped.yOffset),
-                                           segment.font});
+        const int32_t advance = shaped.advancePixels;
+        glyphPixels_.push_back(GlyphPixels{advance, shaped.xPixels, shaped.yPixels, segment.font});
         const uint32_t cluster = std::min<uint32_t>(glyphs_[g].cluster, static_cast<uint32_t>(text_.size() - 1));
         advances_[cluster] += advance;
       }
@@ -194,11 +196,11 @@ class ParagraphLayout {
     if (ellipsisGlyphs_.empty()) {
       RunFont& font = layout_.fonts.fonts.front();
       std::vector<ShapedGlyph> shaped;
-      ShapeSegment(*font.face, kEllipsis, HB_SCRIPT_LATIN, false, 0, shaped);
+      ShapeSegment(*font.face, kEllipsis, HB_SCRIPT_LATIN, false, font.scale, 0, shaped);
       ellipsisWidth_ = 0;
       for (const ShapedGlyph& g : shaped) {
-        const int32_t advance = std::max(0, font.scale.Pixels(g.xAdvance));
-        ellipsisGlyphs_.push_back(GlyphPixels{advance, font.scale.Pixels(g.xOffset), -font.scale.Pixels(g.yOffset), 0});
+        const int32_t advance = g.advancePixels;
+        ellipsisGlyphs_.push_back(GlyphPixels{advance, g.xPixels, g.yPixels, 0});
         ellipsisIds_.push_back(g.glyph);
         ellipsisWidth_ += advance;
       }
@@ -353,7 +355,8 @@ class Layouter {
  private:
   void LayOutParagraph(size_t start, size_t end, size_t next, bool last) {
     const std::u16string_view source = source_.substr(start, end - start);
-    DisplayText display;
+    Scratch& scratch = SharedScratch();
+    DisplayText& display = scratch.display;
     const bool prefixes = (request_.format & DT_NOPREFIX) == 0;
     if (prefixes) ResolvePrefixes(source, display);
     const std::u16string_view text = prefixes ? std::u16string_view(display.text) : source;
@@ -362,7 +365,6 @@ class Layouter {
       return start + (prefixes ? display.map[k] : k);
     };
 
-    Scratch& scratch = SharedScratch();
     ParagraphLayout paragraph(layout_, request_, text, prefixes ? &display.prefixes : nullptr, scratch);
     paragraph.Shape();
     std::vector<LineSpan>& spans = scratch.spans;

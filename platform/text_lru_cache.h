@@ -40,7 +40,7 @@ class LruCache {
   explicit LruCache(size_t capacity) : capacity_(capacity < 1 ? 1 : capacity) {
     size_t slots = 16;
     while (slots < capacity_ * 2) slots *= 2;
-    index_.assign(slots, kEmpty);
+    index_.assign(slots, kEmptySlot);
     nodes_.reserve(capacity_);
   }
 
@@ -49,9 +49,12 @@ class LruCache {
   template <class Same>
   Value* Find(size_t hash, Same&& same) {
     const size_t mask = index_.size() - 1;
+    const uint32_t tag = Tag(hash);
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-      const uint32_t n = index_[slot];
-      if (n == kEmpty) return nullptr;
+      const uint64_t entry = index_[slot];
+      if (entry == kEmptySlot) return nullptr;
+      if (static_cast<uint32_t>(entry >> 32) != tag) continue;  // no need to touch the node
+      const auto n = static_cast<uint32_t>(entry);
       Node& node = nodes_[n];
       if (node.hash == hash && same(node.key)) {
         Touch(n);
@@ -77,10 +80,7 @@ class LruCache {
       nodes_[n].value = std::move(value);
       nodes_[n].hash = hash;
     }
-    const size_t mask = index_.size() - 1;
-    size_t slot = hash & mask;
-    while (index_[slot] != kEmpty) slot = (slot + 1) & mask;
-    index_[slot] = n;
+    Index(n);
     PushFront(n);
     return nodes_[n].value;
   }
@@ -102,10 +102,7 @@ class LruCache {
       nodes_[n] = std::move(nodes_[last]);
       if (prev != kNone) nodes_[prev].next = n; else head_ = n;
       if (next != kNone) nodes_[next].prev = n; else tail_ = n;
-      const size_t mask = index_.size() - 1;
-      size_t slot = nodes_[n].hash & mask;
-      while (index_[slot] != kEmpty) slot = (slot + 1) & mask;
-      index_[slot] = n;
+      Index(n);
     }
     nodes_.pop_back();
     return true;
@@ -114,8 +111,17 @@ class LruCache {
   size_t size() const { return nodes_.size(); }
 
  private:
-  static constexpr uint32_t kEmpty = UINT32_MAX;
+  // An index slot: the hash's top half as a tag, then the node; all ones is empty.
+  static constexpr uint64_t kEmptySlot = UINT64_MAX;
   static constexpr uint32_t kNone = UINT32_MAX;
+
+  static uint32_t Tag(size_t hash) { return static_cast<uint32_t>(static_cast<uint64_t>(hash) >> 32); }
+  void Index(uint32_t n) {
+    const size_t mask = index_.size() - 1;
+    size_t slot = nodes_[n].hash & mask;
+    while (index_[slot] != kEmptySlot) slot = (slot + 1) & mask;
+    index_[slot] = (uint64_t{Tag(nodes_[n].hash)} << 32) | n;
+  }
 
   struct Node {
     Key key;
@@ -147,22 +153,22 @@ class LruCache {
   void Unindex(uint32_t n) {
     const size_t mask = index_.size() - 1;
     size_t slot = nodes_[n].hash & mask;
-    while (index_[slot] != n) slot = (slot + 1) & mask;
+    while (static_cast<uint32_t>(index_[slot]) != n || index_[slot] == kEmptySlot) slot = (slot + 1) & mask;
     for (size_t next = (slot + 1) & mask;; next = (next + 1) & mask) {
-      const uint32_t m = index_[next];
-      if (m == kEmpty) break;
-      const size_t home = nodes_[m].hash & mask;
+      const uint64_t entry = index_[next];
+      if (entry == kEmptySlot) break;
+      const size_t home = nodes_[static_cast<uint32_t>(entry)].hash & mask;
       // m may move into slot when slot lies cyclically in [home, next).
       if (((next - home) & mask) >= ((next - slot) & mask)) {
-        index_[slot] = m;
+        index_[slot] = entry;
         slot = next;
       }
     }
-    index_[slot] = kEmpty;
+    index_[slot] = kEmptySlot;
   }
 
   size_t capacity_;
-  std::vector<uint32_t> index_;
+  std::vector<uint64_t> index_;
   std::vector<Node> nodes_;
   uint32_t head_ = kNone;
   uint32_t tail_ = kNone;

@@ -12,14 +12,19 @@
 
 namespace zivoda::gdi {
 
-// One glyph as HarfBuzz placed it, in font units; cluster is the index of the
-// first UTF-16 unit of its cluster within the shaped text.
+// One glyph as HarfBuzz placed it, in font units, and the same in whole pixels
+// at the scale it was shaped for (each value rounded on its own, as GDI rounds
+// advance widths); cluster is the index of the first UTF-16 unit of its cluster
+// within the shaped text.
 struct ShapedGlyph {
   uint32_t glyph = 0;
   uint32_t cluster = 0;
   int32_t xAdvance = 0;
   int32_t xOffset = 0;
   int32_t yOffset = 0;  // up is positive, as in the font
+  int32_t advancePixels = 0;  // never negative
+  int32_t xPixels = 0;
+  int32_t yPixels = 0;  // down is positive, as on the screen
 };
 
 // What the layout draws with: a face at a scale, and what is synthesised.

@@ -4,6 +4,8 @@
 
 #include <hb.h>
 
+#include <algorithm>
+
 #include <string>
 
 #include "platform/text_lru_cache.h"
@@ -15,13 +17,16 @@ struct Key {
   uint64_t serial;
   uint32_t script;
   bool rtl;
+  int64_t num;
+  int64_t den;
   std::u16string text;
   bool operator==(const Key&) const = default;
 };
 
-size_t HashOf(uint64_t serial, uint32_t script, bool rtl, std::u16string_view text) {
+size_t HashOf(uint64_t serial, uint32_t script, bool rtl, const PixelScale& scale, std::u16string_view text) {
   size_t h = HashUnits(text);
   h ^= (serial * 0x9E3779B97F4A7C15ull) + (uint64_t{script} << 1) + (rtl ? 1 : 0);
+  h ^= static_cast<uint64_t>(scale.num * 0x100000001B3ll + scale.den) * 0xC2B2AE3D27D4EB4Full;
   return h;
 }
 
@@ -37,7 +42,8 @@ hb_buffer_t* Buffer() {
   return buffer;
 }
 
-void Shape(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, std::vector<ShapedGlyph>& out) {
+void Shape(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, const PixelScale& scale,
+           std::vector<ShapedGlyph>& out) {
   hb_font_t* font = face.ShapingFont();
   if (font == nullptr || text.empty()) return;
   hb_buffer_t* buffer = Buffer();
@@ -54,29 +60,34 @@ void Shape(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, 
   const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, &count);
   out.reserve(out.size() + count);
   for (unsigned int i = 0; i < count; ++i) {
-    out.push_back(ShapedGlyph{info[i].codepoint, info[i].cluster, pos[i].x_advance, pos[i].x_offset, pos[i].y_offset});
+    ShapedGlyph glyph{info[i].codepoint, info[i].cluster, pos[i].x_advance, pos[i].x_offset, pos[i].y_offset, 0, 0, 0};
+    glyph.advancePixels = std::max(0, scale.Pixels(glyph.xAdvance));
+    glyph.xPixels = scale.Pixels(glyph.xOffset);
+    glyph.yPixels = -scale.Pixels(glyph.yOffset);
+    out.push_back(glyph);
   }
 }
 
 }  // namespace
 
-void ShapeSegment(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, uint32_t clusterBase,
-                  std::vector<ShapedGlyph>& out) {
+void ShapeSegment(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, const PixelScale& scale,
+                  uint32_t clusterBase, std::vector<ShapedGlyph>& out) {
   const size_t first = out.size();
   if (text.size() > kShapeCacheMaxUnits) {
-    Shape(face, text, script, rtl, out);
+    Shape(face, text, script, rtl, scale, out);
   } else {
     Cache& cache = ShapeCache();
     const uint64_t serial = face.Serial();
-    const size_t hash = HashOf(serial, script, rtl, text);
+    const size_t hash = HashOf(serial, script, rtl, scale, text);
     const auto same = [&](const Key& key) {
-      return key.serial == serial && key.script == script && key.rtl == rtl && key.text == text;
+      return key.serial == serial && key.script == script && key.rtl == rtl && key.num == scale.num &&
+             key.den == scale.den && key.text == text;
     };
     if (const std::vector<ShapedGlyph>* glyphs = cache.Find(hash, same)) {
       out.insert(out.end(), glyphs->begin(), glyphs->end());
     } else {
-      Shape(face, text, script, rtl, out);
-      cache.Insert(hash, Key{serial, script, rtl, std::u16string(text)},
+      Shape(face, text, script, rtl, scale, out);
+      cache.Insert(hash, Key{serial, script, rtl, scale.num, scale.den, std::u16string(text)},
                    std::vector<ShapedGlyph>(out.begin() + static_cast<std::ptrdiff_t>(first), out.end()),
                    [](const Key&, const std::vector<ShapedGlyph>&) {});
     }

@@ -16,14 +16,15 @@
 namespace zivoda::gdi {
 
 // Segments kept, and the longest segment (UTF-16 units) that is cached.
-constexpr size_t kShapeCacheEntries = 16384;
+constexpr size_t kShapeCacheEntries = 8192;
 constexpr size_t kShapeCacheMaxUnits = 64;
 
 // Appends the glyphs of text, shaped in face with script (an ISO 15924 tag as
 // HarfBuzz takes it) right to left when rtl, to out, in visual order, with
-// clusterBase added to each cluster. Failure: nothing appended (no HarfBuzz font).
-void ShapeSegment(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, uint32_t clusterBase,
-                  std::vector<ShapedGlyph>& out);
+// clusterBase added to each cluster and pixel values at scale. Failure: nothing
+// appended (no HarfBuzz font).
+void ShapeSegment(FontFace& face, std::u16string_view text, uint32_t script, bool rtl, const PixelScale& scale,
+                  uint32_t clusterBase, std::vector<ShapedGlyph>& out);
 
 // How many segments the cache holds now.
 size_t CachedShapes();

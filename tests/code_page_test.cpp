@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/utf_walker.h"
 
 namespace {
 
@@ -436,34 +437,49 @@ TEST(CodePage, LastErrorIsPerThreadAndKeptOnSuccess) {
 // ---------------------------------------------------------------------------
 // Randomized comparison with the reference codec. The inputs are built from
 // pieces that stress the decoder's choices: ASCII runs of every length around the
-// 16- and 32-byte vector blocks, valid sequences of each length, their truncated
-// prefixes, and bytes that can never start or continue a sequence.
+// vector blocks, runs of two- and three-byte sequences (which the block walker
+// takes 16 and 12 bytes at a time), valid sequences of each length, their
+// truncated prefixes, and bytes that can never start or continue a sequence.
+
+uint32_t RandomScalar(std::mt19937& rng, uint32_t lo, uint32_t hi) {
+  uint32_t c = std::uniform_int_distribution<uint32_t>(lo, hi)(rng);
+  return c >= 0xD800 && c <= 0xDFFF ? c - 0x800 : c;
+}
 
 std::string RandomBytes(std::mt19937& rng) {
-  static const char* const kOdd[] = {"\xC0", "\xC1", "\xE0", "\xED", "\xF0", "\xF4", "\xF5", "\xFF", "\x80", "\xBF"};
+  static const char* const kOdd[] = {"\xC0", "\xC1", "\xE0", "\xED", "\xF0", "\xF4", "\xF5", "\xFF", "\x80", "\xBF",
+                                     "\xE0\x80\x80", "\xED\xA0\x80", "\xC0\x80", "\xF4\x90\x80\x80"};
   std::string s;
   const int pieces = std::uniform_int_distribution<int>(0, 24)(rng);
   for (int i = 0; i < pieces; ++i) {
-    switch (std::uniform_int_distribution<int>(0, 5)(rng)) {
+    switch (std::uniform_int_distribution<int>(0, 7)(rng)) {
       case 0:
         s.append(std::uniform_int_distribution<size_t>(0, 40)(rng), static_cast<char>('a' + i % 26));
         break;
-      case 1:
-      case 2: {
+      case 1: {
         const uint32_t limits[] = {0x80, 0x800, 0x10000, 0x110000};
-        uint32_t c = std::uniform_int_distribution<uint32_t>(0, limits[rng() % 4] - 1)(rng);
-        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-        s += EncodeScalar(c);
+        s += EncodeScalar(RandomScalar(rng, 0, limits[rng() % 4] - 1));
         break;
       }
-      case 3: {  // a truncated valid sequence
+      case 2:  // ASCII mixed with two-byte sequences
+        for (int k = std::uniform_int_distribution<int>(1, 30)(rng); k > 0; --k)
+          s += EncodeScalar(RandomScalar(rng, 0x20, rng() % 3 ? 0x7E : 0x7FF));
+        break;
+      case 3:  // three-byte sequences
+        for (int k = std::uniform_int_distribution<int>(1, 14)(rng); k > 0; --k)
+          s += EncodeScalar(RandomScalar(rng, 0x800, 0xFFFF));
+        break;
+      case 4: {  // a truncated valid sequence
         const uint32_t limits[] = {0x800, 0x10000, 0x110000};
-        const std::string e = EncodeScalar(std::uniform_int_distribution<uint32_t>(0x80, limits[rng() % 3] - 1)(rng));
+        const std::string e = EncodeScalar(RandomScalar(rng, 0x80, limits[rng() % 3] - 1));
         s += e.substr(0, std::uniform_int_distribution<size_t>(1, e.size() - 1)(rng));
         break;
       }
-      case 4:
+      case 5:
         s += kOdd[rng() % std::size(kOdd)];
+        break;
+      case 6:
+        s += EncodeScalar(RandomScalar(rng, 0x10000, 0x10FFFF));
         break;
       default:
         s += static_cast<char>(std::uniform_int_distribution<int>(0x80, 0xFF)(rng));
@@ -477,12 +493,13 @@ std::u16string RandomUnits(std::mt19937& rng) {
   std::u16string s;
   const int pieces = std::uniform_int_distribution<int>(0, 24)(rng);
   for (int i = 0; i < pieces; ++i) {
-    switch (std::uniform_int_distribution<int>(0, 4)(rng)) {
+    switch (std::uniform_int_distribution<int>(0, 5)(rng)) {
       case 0:
         s.append(std::uniform_int_distribution<size_t>(0, 40)(rng), static_cast<char16_t>('A' + i % 26));
         break;
-      case 1:
-        s += static_cast<char16_t>(std::uniform_int_distribution<int>(0x80, 0xFFFF)(rng));
+      case 1:  // a run of units of one, two or three bytes
+        for (int k = std::uniform_int_distribution<int>(1, 20)(rng); k > 0; --k)
+          s += static_cast<char16_t>(RandomScalar(rng, 0x20, rng() % 2 ? 0x7FF : 0xFFFF));
         break;
       case 2:
         s += static_cast<char16_t>(std::uniform_int_distribution<int>(0xD800, 0xDBFF)(rng));
@@ -490,6 +507,9 @@ std::u16string RandomUnits(std::mt19937& rng) {
         break;
       case 3:
         s += static_cast<char16_t>(std::uniform_int_distribution<int>(0xD800, 0xDFFF)(rng));
+        break;
+      case 4:
+        s += static_cast<char16_t>(std::uniform_int_distribution<int>(0x80, 0xFFFF)(rng));
         break;
       default:
         s += static_cast<char16_t>(std::uniform_int_distribution<int>(0, 0x7FF)(rng));
@@ -513,6 +533,81 @@ TEST(CodePage, MatchesReferenceOnRandomInput) {
       ASSERT_EQ(Hex(Encode(units)), Hex(ReferenceCodec::Encode(units)));
     }
   }
+}
+
+// The platform calls take the block walkers where the processor has SSSE3; the
+// portable walkers run elsewhere. Both must match the reference, with either sink.
+TEST(CodePage, BothWalkersMatchReference) {
+  using namespace zivoda::utf;
+#if ZIVODA_UTF_SSE2
+  const bool blocks = __builtin_cpu_supports("ssse3");
+#else
+  const bool blocks = false;
+#endif
+  std::mt19937 rng(77);
+  for (int i = 0; i < 2000; ++i) {
+    const std::string bytes = RandomBytes(rng);
+    const auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
+    const std::u16string expected16 = Reference().Decode(bytes);
+    std::vector<std::u16string> got16;
+    std::vector<size_t> counts16;
+    {
+      std::u16string w(bytes.size() + 1, kSentinel16);
+      Utf16Writer writer(w.data());
+      DecodeUtf8Portable(in, bytes.size(), writer);
+      got16.push_back(w.substr(0, writer.count()));
+      Utf16Counter counter;
+      DecodeUtf8Portable(in, bytes.size(), counter);
+      counts16.push_back(counter.count());
+    }
+#if ZIVODA_UTF_SSE2
+    if (blocks) {
+      std::u16string w(bytes.size() + 1, kSentinel16);
+      Utf16Writer writer(w.data());
+      DecodeUtf8Blocks(in, bytes.size(), writer);
+      got16.push_back(w.substr(0, writer.count()));
+      Utf16Counter counter;
+      DecodeUtf8Blocks(in, bytes.size(), counter);
+      counts16.push_back(counter.count());
+    }
+#endif
+    for (size_t k = 0; k < got16.size(); ++k) {
+      SCOPED_TRACE((k ? "block walker: " : "portable walker: ") + Hex(bytes));
+      ASSERT_EQ(Hex(got16[k]), Hex(expected16));
+      ASSERT_EQ(counts16[k], expected16.size());
+    }
+
+    const std::u16string units = RandomUnits(rng);
+    const std::string expected8 = ReferenceCodec::Encode(units);
+    std::vector<std::string> got8;
+    std::vector<size_t> counts8;
+    {
+      std::string b(3 * units.size() + 1, kSentinel8);
+      Utf8Writer writer(b.data());
+      EncodeUtf16Portable(units.data(), units.size(), writer);
+      got8.push_back(b.substr(0, writer.count()));
+      Utf8Counter counter;
+      EncodeUtf16Portable(units.data(), units.size(), counter);
+      counts8.push_back(counter.count());
+    }
+#if ZIVODA_UTF_SSE2
+    if (blocks) {
+      std::string b(3 * units.size() + 1, kSentinel8);
+      Utf8Writer writer(b.data());
+      EncodeUtf16Blocks(units.data(), units.size(), writer);
+      got8.push_back(b.substr(0, writer.count()));
+      Utf8Counter counter;
+      EncodeUtf16Blocks(units.data(), units.size(), counter);
+      counts8.push_back(counter.count());
+    }
+#endif
+    for (size_t k = 0; k < got8.size(); ++k) {
+      SCOPED_TRACE((k ? "block walker: " : "portable walker: ") + Hex(units));
+      ASSERT_EQ(Hex(got8[k]), Hex(expected8));
+      ASSERT_EQ(counts8[k], expected8.size());
+    }
+  }
+  if (!blocks) GTEST_SKIP() << "no SSSE3: only the portable walkers ran";
 }
 
 TEST(CodePage, OneSequenceAtEveryOffsetOfAnAsciiRun) {
