@@ -24,13 +24,13 @@ class Reader {
   T Take() {
     T value{};
     const size_t n = std::min(sizeof(T), size_ - at_);
-    std::memcpy(&value, data_ + at_, n);
+    if (n > 0) std::memcpy(&value, data_ + at_, n);
     at_ += n;
     return value;
   }
   std::vector<char16_t> Rest() {
     std::vector<char16_t> text((size_ - at_) / 2);
-    std::memcpy(text.data(), data_ + at_, text.size() * 2);
+    if (!text.empty()) std::memcpy(text.data(), data_ + at_, text.size() * 2);
     at_ = size_;
     return text;
   }
@@ -93,16 +93,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (countMode % 3 == 2) cch = text.empty() ? 0 : countMode % static_cast<int>(text.size() + 1);
   const size_t length = cch < 0 ? std::find(text.begin(), text.end(), u'\0') - text.begin() : static_cast<size_t>(cch);
   // Room for DT_MODIFYSTRING: length + 4 units, then a guard that must survive.
-  std::vector<char16_t> buffer(text.begin(), text.end());
-  buffer.resize(std::max(buffer.size(), length + 4) + 1, u'\0');
-  buffer.back() = u'\xBEEF';
-  if (cch < 0) buffer[length] = u'\0';
+  // Each call gets the original text back, as DT_MODIFYSTRING may lengthen it.
+  std::vector<char16_t> original(text.begin(), text.end());
+  original.resize(std::max(original.size(), length + 4) + 1, u'\0');
+  original.back() = u'\xBEEF';
+  if (cch < 0) original[length] = u'\0';
+  std::vector<char16_t> buffer = original;
 
   RECT drawn = rect;
   DrawTextW(dc, buffer.data(), cch, &drawn, format);
+  if (buffer.back() != u'\xBEEF') std::abort();
+  buffer = original;
   RECT measured = rect;
   DrawTextW(dc, buffer.data(), cch, &measured, format | DT_CALCRECT);
   if (measured.left != rect.left || measured.top != rect.top) std::abort();
+  if (buffer.back() != u'\xBEEF') std::abort();
+  buffer = original;
   RECT extended = rect;
   DrawTextExW(dc, buffer.data(), cch, &extended, format, &params);
   if (buffer.back() != u'\xBEEF') std::abort();

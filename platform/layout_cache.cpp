@@ -37,7 +37,11 @@ size_t EntryBytes(const Key& key, const TextLayout& layout) { return layout.byte
 struct Cache {
   LruCache<Key, std::shared_ptr<const TextLayout>> entries{kLayoutCacheEntries};
   size_t bytes = 0;
+  // Evicted layouts no caller holds, whose memory the next layout reuses.
+  std::vector<std::shared_ptr<TextLayout>> spare;
 };
+
+constexpr size_t kSpareLayouts = 4;
 
 Cache& Layouts() {
   static auto* const cache = new Cache;
@@ -64,11 +68,21 @@ std::shared_ptr<const TextLayout> CachedLayout(HFONT handle, const Font& font, s
            key.tabInterval == request.tabInterval && key.text == text;
   };
   if (const auto* found = cache.entries.Find(hash, same)) return *found;
-  std::shared_ptr<const TextLayout> layout = LayOutText(font, text, request);
+  std::shared_ptr<TextLayout> reuse;
+  if (!cache.spare.empty()) {
+    reuse = std::move(cache.spare.back());
+    cache.spare.pop_back();
+  }
+  std::shared_ptr<const TextLayout> layout = LayOutText(font, text, request, std::move(reuse));
   Key key{fontKey, request.format, request.width, request.tabInterval, std::u16string(text)};
   const size_t bytes = EntryBytes(key, *layout);
   const auto evicted = [&cache](const Key& old, const std::shared_ptr<const TextLayout>& value) {
     cache.bytes -= EntryBytes(old, *value);
+    // Only the cache holds it: its arrays can serve the next layout. Large
+    // ones go, so the spares never hold much memory.
+    if (value.use_count() == 1 && value->bytes < 16384 && cache.spare.size() < kSpareLayouts) {
+      cache.spare.push_back(std::const_pointer_cast<TextLayout>(value));
+    }
   };
   cache.entries.Insert(hash, std::move(key), layout, evicted);
   cache.bytes += bytes;

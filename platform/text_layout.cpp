@@ -437,7 +437,32 @@ class Layouter {
 }  // namespace
 
 std::shared_ptr<const TextLayout> LayOutText(const Font& font, std::u16string_view text, const LayoutRequest& request) {
-  auto layout = std::make_shared<TextLayout>();
+  return LayOutText(font, text, request, nullptr);
+}
+
+std::shared_ptr<const TextLayout> LayOutText(const Font& font, std::u16string_view text, const LayoutRequest& request,
+                                             std::shared_ptr<TextLayout> reuse) {
+  std::shared_ptr<TextLayout> layout = std::move(reuse);
+  if (layout) {
+    // Keep the arrays' capacity, reset everything else.
+    std::vector<LayoutLine> lines = std::move(layout->lines);
+    std::vector<GlyphRun> runs = std::move(layout->runs);
+    std::vector<PlacedGlyph> glyphs = std::move(layout->glyphs);
+    std::vector<RunFont> fonts = std::move(layout->fonts.fonts);
+    lines.clear();
+    runs.clear();
+    glyphs.clear();
+    fonts.clear();
+    *layout = TextLayout{};
+    layout->lines = std::move(lines);
+    layout->runs = std::move(runs);
+    layout->glyphs = std::move(glyphs);
+    layout->fonts.fonts = std::move(fonts);
+  } else {
+    layout = std::make_shared<TextLayout>();
+  }
+  static uint64_t nextSerial = 1;
+  layout->serial = nextSerial++;
   layout->fonts.weight = font.syntheticBold ? std::max<int>(font.metrics.tm.tmWeight, FW_SEMIBOLD)
                                             : static_cast<int>(font.metrics.tm.tmWeight);
   layout->fonts.italic = font.metrics.tm.tmItalic != 0;

@@ -36,6 +36,7 @@ struct LayoutLine {
 };
 
 struct TextLayout {
+  uint64_t serial = 0;  // unique per layout made, for caches of what is drawn from it
   FontSet fonts;
   std::vector<LayoutLine> lines;
   std::vector<GlyphRun> runs;
@@ -56,5 +57,10 @@ struct TextLayout {
 // input (unpaired surrogates, controls, NULs) lays out as documented per
 // character.
 std::shared_ptr<const TextLayout> LayOutText(const Font& font, std::u16string_view text, const LayoutRequest& request);
+
+// The same, filling reuse (a layout no one else holds any more) so that its
+// arrays' memory serves again; a null reuse makes a new layout.
+std::shared_ptr<const TextLayout> LayOutText(const Font& font, std::u16string_view text, const LayoutRequest& request,
+                                             std::shared_ptr<TextLayout> reuse);
 
 }  // namespace zivoda::gdi

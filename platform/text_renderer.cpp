@@ -10,8 +10,13 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define ZIVODA_HAVE_AVX2_PATH 1
+#endif
 
 #include "platform/glyph_cache.h"
+#include "platform/text_line_mask.h"
 
 namespace zivoda::gdi {
 namespace {
@@ -44,6 +49,52 @@ inline uint32_t ToMonochrome(uint32_t pixel) {
   const uint32_t sum = ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
   return sum >= 3 * 128 ? 0x00FFFFFF : 0;
 }
+
+#if ZIVODA_HAVE_AVX2_PATH
+// Eight pixels at a time where the processor has AVX2 (checked once at run
+// time); the same exact arithmetic as the scalar Blend. Returns the pixels done.
+__attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, uint32_t* out, int64_t count,
+                                                     uint32_t pixel) {
+  const __m256i full = _mm256_set1_epi16(255);
+  const __m256i half = _mm256_set1_epi16(128);
+  const __m256i source = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(pixel)));
+  const __m256i solid = _mm256_set1_epi32(static_cast<int>(pixel));
+  int64_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t eight;
+    std::memcpy(&eight, coverage + i, 8);
+    if (eight == 0) continue;
+    if (eight == ~uint64_t{0}) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), solid);
+      continue;
+    }
+    const __m128i bytes = _mm_cvtsi64_si128(static_cast<long long>(eight));
+    const __m128i pairs = _mm_unpacklo_epi8(bytes, bytes);
+    const __m256i alphaLo = _mm256_cvtepu8_epi16(_mm_unpacklo_epi16(pairs, pairs));  // pixels 0-3
+    const __m256i alphaHi = _mm256_cvtepu8_epi16(_mm_unpackhi_epi16(pairs, pairs));  // pixels 4-7
+    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
+    const __m256i dstLo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(dst));
+    const __m256i dstHi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(dst, 1));
+    __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(dstLo, _mm256_sub_epi16(full, alphaLo)),
+                                  _mm256_mullo_epi16(source, alphaLo));
+    __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(dstHi, _mm256_sub_epi16(full, alphaHi)),
+                                  _mm256_mullo_epi16(source, alphaHi));
+    lo = _mm256_add_epi16(lo, half);
+    hi = _mm256_add_epi16(hi, half);
+    lo = _mm256_srli_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), 8);
+    hi = _mm256_srli_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), 8);
+    // packus works per 128-bit lane: put the quarters back in order.
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed);
+  }
+  return i;
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2") != 0;
+  return has;
+}
+#endif
 
 class Painter {
  public:
@@ -93,6 +144,9 @@ class Painter {
   // One row of a 32-bit target: coverage blends pixel over out, count pixels.
   static void BlendRow(const uint8_t* coverage, uint32_t* out, int64_t count, uint32_t pixel) {
     int64_t i = 0;
+#if ZIVODA_HAVE_AVX2_PATH
+    if (HasAvx2()) i = BlendRowAvx2(coverage, out, count, pixel);
+#endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(255);
@@ -156,6 +210,9 @@ void PaintLayout(const TextLayout& layout, const std::vector<LineOrigin>& origin
       painter.Fill(origin.x, origin.y, origin.x + line.width, origin.y + height, ToPixel(options.bkColor));
     }
     if (options.glyphs) {
+      if (const GlyphImage* mask = CachedLineMask(layout, origin.line)) {
+        painter.Glyph(*mask, origin.x + mask->left, origin.y - mask->top, text);
+      } else {
       for (uint32_t r = line.runBegin; r < line.runEnd; ++r) {
         const GlyphRun& run = layout.runs[r];
         const RunFont& font = layout.fonts.fonts[run.font];
@@ -165,6 +222,7 @@ void PaintLayout(const TextLayout& layout, const std::vector<LineOrigin>& origin
           if (image == nullptr || image->width == 0 || image->height == 0) continue;
           painter.Glyph(*image, origin.x + glyph.x + image->left, baseline + glyph.y - image->top, text);
         }
+      }
       }
       if (layout.underlined) {
         const int64_t top = baseline + layout.underline.top;

@@ -1,7 +1,10 @@
-// The one UTF-8 -> UTF-16 walker and the one UTF-16 -> UTF-8 walker behind the
-// code-page calls. Each walks its input once into a sink, a counting one for size
-// queries or a writing one for conversion, so the size a caller is told and the
-// units it then gets come from the same decisions about malformed input.
+// The UTF-8 -> UTF-16 and UTF-16 -> UTF-8 walks behind the code-page calls. A walk
+// feeds a sink, a counting one for size queries or a writing one for conversion,
+// so the size a caller is told and the units it then gets come from the same
+// decisions about malformed input. Each direction has a portable walker (ASCII 16
+// at a time with SSE2, the x86-64 baseline) and a block walker for processors with
+// SSSE3, chosen per call at run time; both take the same exact steps for anything
+// malformed, and the tests hold both to one reference.
 #pragma once
 
 #include <array>
@@ -337,9 +340,9 @@ ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 bool DecodeLatin16(__m128i v, Sink& sink) {
   const unsigned conts = static_cast<unsigned>(_mm_movemask_epi8(cont));
   const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(lead));
   const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
-  // Every high byte a lead or a continuation, each continuation right after a
-  // lead, and no lead in the last byte.
-  if ((leads | conts) != high || leads << 1 != conts || (leads & 0x8000) != 0) return false;
+  // Every high byte a lead or a continuation, and the byte after each lead (none
+  // past the last byte) exactly the continuations.
+  if ((leads | conts) != high || leads << 1 != conts) return false;
   const __m128i zero = _mm_setzero_si128();
   const __m128i next = _mm_srli_si128(v, 1);
   const auto units = [&](__m128i bytes, __m128i following, __m128i is_lead) {
@@ -412,14 +415,20 @@ ZIVODA_UTF_SSSE3 void DecodeUtf8Blocks(const uint8_t* p, size_t n, Sink& out) {
       } while (*p < 0x80);  // ends within these 16 bytes
       continue;
     }
-    if (DecodeLatin16(v, sink)) {
-      p += 16;
-    } else if (DecodeWide12(v, sink)) {
-      p += 12;
-    } else {
-      const uint8_t* next = DecodeWellFormed(p, sink);
-      p = next ? next : DecodeSequence(p, end, sink);
+    // The lead byte says which block could start here.
+    if (*p < 0xE0) {
+      if (DecodeLatin16(v, sink)) {
+        p += 16;
+        continue;
+      }
+    } else if (*p < 0xF0) {
+      if (DecodeWide12(v, sink)) {
+        p += 12;
+        continue;
+      }
     }
+    const uint8_t* next = DecodeWellFormed(p, sink);
+    p = next ? next : DecodeSequence(p, end, sink);
   }
   DecodeUtf8Steps(p, end, sink);
   out = sink;
@@ -572,8 +581,8 @@ ZIVODA_UTF_STEP ZIVODA_UTF_SSSE3 void EncodeSurrogateBlock(__m128i units, Sink& 
   const __m128i pair_high = _mm_and_si128(high, _mm_srli_si128(low, 2));  // unit i + 1 is low
   const __m128i pair_low = _mm_slli_si128(pair_high, 2);                  // unit i - 1 starts a pair
   const __m128i pair = _mm_or_si128(pair_high, pair_low);
-  const __m128i lone = _mm_andnot_si128(pair, _mm_or_si128(high, low));
-  const BmpBytes bmp = EncodeBmp(Select(lone, Splat(kReplacement), units));
+  // Every surrogate as U+FFFD; the lanes of pairs are replaced below.
+  const BmpBytes bmp = EncodeBmp(Select(_mm_or_si128(high, low), Splat(kReplacement), units));
 
   // A pair is U+10000 + (hi10 << 10 | lo10): bytes 0 and 1 from the high half,
   // bytes 2 and 3 from the low half and the last two bits of the high half.

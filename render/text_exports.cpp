@@ -18,21 +18,40 @@ int32_t ByteLength(const char* text) {
                                                                      : static_cast<int32_t>(n);
 }
 
+// The text as UTF-16 in one buffer that calls reuse (calls come from one thread
+// at a time), so measuring the same strings every frame allocates nothing. A
+// buffer grown past a large text is given back after the call.
+class WideText {
+ public:
+  explicit WideText(const char* text) { zivoda::Utf8ToUtf16(text, ByteLength(text), Buffer()); }
+  ~WideText() {
+    if (Buffer().capacity() > kKeptUnits) std::u16string().swap(Buffer());
+  }
+  WideText(const WideText&) = delete;
+  WideText& operator=(const WideText&) = delete;
+  const char16_t* data() const { return Buffer().data(); }
+  int32_t length() const { return static_cast<int32_t>(Buffer().size()); }
+
+ private:
+  static constexpr size_t kKeptUnits = 16 * 1024;
+  static std::u16string& Buffer() {
+    static std::u16string buffer;
+    return buffer;
+  }
+};
+
 }  // namespace
 
 extern "C" int32_t vxCalcTextBox(Rect* box, const char* text, uint32_t format, const char* fontId) {
   if (box == nullptr || text == nullptr || fontId == nullptr) return 1;
-  std::u16string wide;
-  zivoda::Utf8ToUtf16(text, ByteLength(text), wide);
-  return zivoda::GetRenderContext().CalcTextBox(box, wide.data(), static_cast<int32_t>(wide.size()), format,
-                                                fontId);
+  const WideText wide(text);
+  return zivoda::GetRenderContext().CalcTextBox(box, wide.data(), wide.length(), format, fontId);
 }
 
 extern "C" int32_t vxDrawText(CanvasHandle canvas, const Rect* box, const char* text, uint32_t format,
                               uint32_t modulation, const char* fontId) {
   if (box == nullptr || text == nullptr || fontId == nullptr) return 1;
-  std::u16string wide;
-  zivoda::Utf8ToUtf16(text, ByteLength(text), wide);
-  return zivoda::GetRenderContext().DrawTextToCanvas(canvas, box, wide.data(), static_cast<int32_t>(wide.size()),
-                                                     format, modulation, fontId);
+  const WideText wide(text);
+  return zivoda::GetRenderContext().DrawTextToCanvas(canvas, box, wide.data(), wide.length(), format, modulation,
+                                                     fontId);
 }

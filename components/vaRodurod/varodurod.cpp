@@ -54,23 +54,14 @@ bool Vector() { return Tables().vector.load(std::memory_order_relaxed); }
 
 // ---- Call log ----------------------------------------------------------------------
 
-struct Returns {
-  int64_t value;
-};
-struct Hex {
-  uint32_t value;
-};
+using zivoda::component::Hex;
+using zivoda::component::Returns;
+
 struct RectArg {
   const Rect* rect;
 };
 
-void AppendPart(std::string& line, const char* s) { line += s != nullptr ? s : "(null)"; }
-void AppendPart(std::string& line, Returns r) { line += "-> " + std::to_string(r.value); }
-void AppendPart(std::string& line, Hex h) {
-  char buffer[9];
-  std::snprintf(buffer, sizeof buffer, "%08x", h.value);
-  line += buffer;
-}
+// Found by argument-dependent lookup from the shared Log.
 void AppendPart(std::string& line, RectArg r) {
   if (r.rect == nullptr) {
     line += "(null)";
@@ -78,23 +69,6 @@ void AppendPart(std::string& line, RectArg r) {
   }
   line += std::to_string(r.rect->left) + ' ' + std::to_string(r.rect->top) + ' ' + std::to_string(r.rect->right) +
           ' ' + std::to_string(r.rect->bottom);
-}
-template <class T, class = std::enable_if_t<std::is_integral_v<T>>>
-void AppendPart(std::string& line, T value) {
-  line += std::to_string(value);
-}
-
-// One line: the call's name, its arguments and, for calls with a result, "-> result".
-template <class... Parts>
-void Log(const char* name, const Parts&... parts) {
-  if (!CallLogEnabled()) return;
-  try {
-    std::string line = name;
-    ((line += ' ', AppendPart(line, parts)), ...);
-    WriteCallLog(line);
-  } catch (const std::bad_alloc&) {
-    // A log line is not worth failing the call for.
-  }
 }
 
 // Adds a new object to the table; 0 when it is null, the table is full or memory is refused.
@@ -115,7 +89,7 @@ uint32_t Register(std::unique_ptr<T> object) {
 
 using varodurod::Canvas;
 using varodurod::Hex;
-using varodurod::Log;
+using zivoda::component::Log;
 using varodurod::RectArg;
 using varodurod::Registry;
 using varodurod::Returns;
@@ -345,4 +319,4 @@ extern "C" int32_t vrUseVectorKernels(int32_t enable) {
   return Tables().vector.exchange(enable != 0 && varodurod::kHaveVectorKernels) ? 1 : 0;
 }
 
-extern "C" void vrSetCallLog(vrLogFn fn, void* context) { varodurod::SetCallLog(fn, context); }
+extern "C" void vrSetCallLog(vrLogFn fn, void* context) { zivoda::component::SetCallLog(fn, context); }

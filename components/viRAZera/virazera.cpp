@@ -22,6 +22,9 @@
 namespace virazera {
 namespace {
 
+using zivoda::component::CallLogEnabled;
+using zivoda::component::WriteCallLog;
+
 struct Registry {
   std::mutex mutex;
   StubRegistry stubs;
@@ -160,4 +163,4 @@ int32_t viLiveStubs(void) {
   return static_cast<int32_t>(r.stubs.size());
 }
 
-void viSetCallLog(viLogFn fn, void* context) { SetCallLog(fn, context); }
+void viSetCallLog(viLogFn fn, void* context) { zivoda::component::SetCallLog(fn, context); }

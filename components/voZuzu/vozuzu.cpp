@@ -52,29 +52,8 @@ void NoteParse(const Parser& parser) {
 
 // ---- Call log --------------------------------------------------------------
 
-struct Returns {
-  uint32_t value;
-};
-
-void AppendPart(std::string& line, const char* s) { line += s != nullptr ? s : "(null)"; }
-void AppendPart(std::string& line, Returns r) { line += "-> " + std::to_string(r.value); }
-template <class T, class = std::enable_if_t<std::is_integral_v<T>>>
-void AppendPart(std::string& line, T value) {
-  line += std::to_string(value);
-}
-
-// One line: the call's name, its arguments and, for handles and counts, "-> result".
-template <class... Parts>
-void Log(const char* name, const Parts&... parts) {
-  if (!CallLogEnabled()) return;
-  try {
-    std::string line = name;
-    ((line += ' ', AppendPart(line, parts)), ...);
-    WriteCallLog(line);
-  } catch (const std::bad_alloc&) {
-    // A log line is not worth failing the call for.
-  }
-}
+using zivoda::component::Log;
+using zivoda::component::Returns;
 
 // ---- Lookups ---------------------------------------------------------------
 
@@ -313,4 +292,4 @@ int32_t vzLiveTrees(void) {
   return static_cast<int32_t>(r.trees.size());
 }
 
-void vzSetCallLog(vzLogFn fn, void* context) { SetCallLog(fn, context); }
+void vzSetCallLog(vzLogFn fn, void* context) { zivoda::component::SetCallLog(fn, context); }

@@ -5,12 +5,12 @@
 #include <atomic>
 #include <mutex>
 
-namespace varodurod {
+namespace zivoda::component {
 namespace {
 
 struct LogTarget {
   std::mutex mutex;
-  vrLogFn fn = nullptr;
+  LogFn fn = nullptr;
   void* context = nullptr;
   std::atomic<bool> enabled{false};
 };
@@ -22,7 +22,7 @@ LogTarget& Target() {
 
 }  // namespace
 
-void SetCallLog(vrLogFn fn, void* context) {
+void SetCallLog(LogFn fn, void* context) {
   LogTarget& t = Target();
   std::lock_guard lock(t.mutex);
   t.fn = fn;
@@ -34,7 +34,7 @@ bool CallLogEnabled() { return Target().enabled.load(std::memory_order_relaxed);
 
 void WriteCallLog(const std::string& line) {
   LogTarget& t = Target();
-  vrLogFn fn;
+  LogFn fn;
   void* context;
   {
     std::lock_guard lock(t.mutex);
@@ -44,4 +44,4 @@ void WriteCallLog(const std::string& line) {
   if (fn != nullptr) fn(context, line.c_str());
 }
 
-}  // namespace varodurod
+}  // namespace zivoda::component
