@@ -244,9 +244,19 @@ class ParagraphLayout {
         NotePrefix(unit, before, pen);
         continue;
       }
-      for (uint32_t g = segmentGlyphs_[s]; g < segmentGlyphs_[s + 1]; ++g) {
-        const uint32_t cluster = glyphs_[g].cluster;
+      // Clusters run up (left to right) or down (right to left) within a
+      // segment: find the glyphs of [a, b) by binary search, so a long
+      // segment cut into many lines costs no more than its glyphs.
+      const auto begin = glyphs_.begin() + segmentGlyphs_[s];
+      const auto end = glyphs_.begin() + segmentGlyphs_[s + 1];
+      const bool down = (segment.level & 1) != 0;
+      const auto first = down ? std::partition_point(begin, end, [b](const ShapedGlyph& x) { return x.cluster >= b; })
+                              : std::partition_point(begin, end, [a](const ShapedGlyph& x) { return x.cluster < a; });
+      for (auto it = first; it != end; ++it) {
+        const uint32_t cluster = it->cluster;
+        if (down ? cluster < a : cluster >= b) break;
         if (cluster < a || cluster >= b) continue;
+        const auto g = static_cast<size_t>(it - glyphs_.begin());
         const int64_t before = pen;
         Place(line, glyphPixels_[g].font, glyphs_[g].glyph, glyphPixels_[g], pen);
         NotePrefix(cluster, before, pen);

@@ -11,18 +11,14 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "support/gdi_owners.hpp"
 #include "platform/gdi_bitmap.h"
 
 namespace {
 
-struct DcCloser {
-  void operator()(GdiDeviceContextTag* dc) const { DeleteDC(dc); }
-};
-struct ObjectCloser {
-  void operator()(void* object) const { DeleteObject(object); }
-};
-using OwnedDC = std::unique_ptr<GdiDeviceContextTag, DcCloser>;
-using OwnedBitmap = std::unique_ptr<GdiBitmapTag, ObjectCloser>;
+using zivoda::test::OwnedBitmap;
+using zivoda::test::OwnedDC;
+using zivoda::test::OwnedFont;
 
 BITMAPINFO Header(LONG width, LONG height, WORD bitCount = 32, DWORD sizeImage = 0) {
   BITMAPINFO info{};

@@ -12,19 +12,15 @@
 
 #include "platform/font_face_cache.h"
 #include "platform/gdi.h"
+#include "support/gdi_owners.hpp"
 #include "platform/gdi_font.h"
 #include "platform/text_metrics.h"
 
 namespace {
 
-struct DcCloser {
-  void operator()(GdiDeviceContextTag* dc) const { DeleteDC(dc); }
-};
-struct ObjectCloser {
-  void operator()(void* object) const { DeleteObject(object); }
-};
-using OwnedDC = std::unique_ptr<GdiDeviceContextTag, DcCloser>;
-using OwnedFont = std::unique_ptr<GdiFontTag, ObjectCloser>;
+using zivoda::test::OwnedBitmap;
+using zivoda::test::OwnedDC;
+using zivoda::test::OwnedFont;
 
 LOGFONTW LogFont(std::u16string_view face, LONG height, LONG weight = FW_NORMAL, bool italic = false) {
   LOGFONTW logfont{};

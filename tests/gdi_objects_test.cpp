@@ -10,20 +10,14 @@
 #include <vector>
 
 #include "platform/gdi.h"
+#include "support/gdi_owners.hpp"
 #include "platform/gdi_debug.h"
 
 namespace {
 
-// Owners that release on every path, so a failed assertion leaks nothing.
-struct DcCloser {
-  void operator()(GdiDeviceContextTag* dc) const { DeleteDC(dc); }
-};
-struct ObjectCloser {
-  void operator()(void* object) const { DeleteObject(object); }
-};
-using OwnedDC = std::unique_ptr<GdiDeviceContextTag, DcCloser>;
-using OwnedBitmap = std::unique_ptr<GdiBitmapTag, ObjectCloser>;
-using OwnedFont = std::unique_ptr<GdiFontTag, ObjectCloser>;
+using zivoda::test::OwnedBitmap;
+using zivoda::test::OwnedDC;
+using zivoda::test::OwnedFont;
 
 OwnedDC MemoryDC() { return OwnedDC(CreateCompatibleDC(nullptr)); }
 
