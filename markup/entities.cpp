@@ -4,6 +4,7 @@
 // (SSE2) and copied whole, since ordinary text has few special characters.
 #include "ziVodaRerodo/entities.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -16,32 +17,41 @@
 namespace zivoda {
 namespace {
 
-// Length of the run at s (at most n bytes) that holds none of the bytes to escape.
-size_t PlainRun(const char* s, size_t n, bool apos, bool quot) {
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i amp = _mm_set1_epi8('&');
-  const __m128i lt = _mm_set1_epi8('<');
-  const __m128i gt = _mm_set1_epi8('>');
-  // A flag that is clear compares against '&' again, which changes nothing.
-  const __m128i ap = _mm_set1_epi8(apos ? '\'' : '&');
-  const __m128i qu = _mm_set1_epi8(quot ? '"' : '&');
-  for (; i + 16 <= n; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    __m128i hit = _mm_or_si128(_mm_cmpeq_epi8(v, amp), _mm_cmpeq_epi8(v, lt));
-    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, gt));
-    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, ap));
-    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, qu));
-    const int mask = _mm_movemask_epi8(hit);
-    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-  }
-#endif
-  for (; i < n; ++i) {
-    const char c = s[i];
-    if (c == '&' || c == '<' || c == '>' || (apos && c == '\'') || (quot && c == '"')) return i;
-  }
-  return n;
+bool IsSpecial(char c, bool apos, bool quot) {
+  return c == '&' || c == '<' || c == '>' || (apos && c == '\'') || (quot && c == '"');
 }
+
+// The entity that replaces a special byte.
+std::string_view EntityOf(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '\'': return "&apos;";
+    default: return "&quot;";  // '"'
+  }
+}
+
+#if defined(__SSE2__)
+// A mask of the bytes of v to escape: '<' and '>' differ only in bit 1, '&' and
+// '\'' only in bit 0, so three compares cover all five.
+class SpecialBytes {
+ public:
+  SpecialBytes(bool apos, bool quot)
+      : ampMask_(_mm_set1_epi8(static_cast<char>(apos ? 0xFE : 0xFF))),
+        quote_(_mm_set1_epi8(quot ? '"' : '<')) {}
+  int Mask(__m128i v) const {
+    const __m128i angle = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xFD))), _mm_set1_epi8('<'));
+    const __m128i amp = _mm_cmpeq_epi8(_mm_and_si128(v, ampMask_), _mm_set1_epi8('&'));
+    const __m128i quote = _mm_cmpeq_epi8(v, quote_);  // '<' again when quotes pass unchanged
+    return _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(angle, amp), quote));
+  }
+
+ private:
+  __m128i ampMask_;
+  __m128i quote_;
+};
+#endif
 
 constexpr std::string_view kNames[] = {"amp", "quot", "apos", "lt", "gt"};
 constexpr char kChars[] = {'&', '"', '\'', '<', '>'};
@@ -51,21 +61,53 @@ constexpr char kChars[] = {'&', '"', '\'', '<', '>'};
 namespace detail {
 
 void AppendEscaped(std::string& out, const char* s, size_t n, bool apos, bool quot) {
+  // One pass: plain bytes are copied 16 at a time as they are scanned. The output
+  // always has room for the rest of the input as it is plus one vector, so a
+  // vector store may run past the written end without leaving the string.
+  constexpr size_t kSlack = 16;
+  size_t w = out.size();
+  out.resize(w + n + kSlack);
+  char* d = out.data();
   size_t i = 0;
+#if defined(__SSE2__)
+  const SpecialBytes special(apos, quot);
+#endif
   while (i < n) {
-    const size_t run = PlainRun(s + i, n - i, apos, quot);
-    out.append(s + i, run);
-    i += run;
-    if (i == n) break;
-    switch (s[i]) {
-      case '&': out.append("&amp;", 5); break;
-      case '<': out.append("&lt;", 4); break;
-      case '>': out.append("&gt;", 4); break;
-      case '\'': out.append("&apos;", 6); break;
-      default: out.append("&quot;", 6); break;  // '"'
+#if defined(__SSE2__)
+    bool found = false;
+    while (i + 16 <= n) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + w), v);
+      const int mask = special.Mask(v);
+      if (mask != 0) {
+        const auto k = static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        w += k;
+        i += k;
+        found = true;
+        break;
+      }
+      w += 16;
+      i += 16;
     }
+    if (!found) {
+      while (i < n && !IsSpecial(s[i], apos, quot)) d[w++] = s[i++];
+      if (i == n) break;
+    }
+#else
+    while (i < n && !IsSpecial(s[i], apos, quot)) d[w++] = s[i++];
+    if (i == n) break;
+#endif
+    const std::string_view entity = EntityOf(s[i]);
+    const size_t need = w + entity.size() + (n - i - 1) + kSlack;
+    if (need > out.size()) {
+      out.resize(std::max(need, out.size() * 2));
+      d = out.data();
+    }
+    std::memcpy(d + w, entity.data(), entity.size());
+    w += entity.size();
     ++i;
   }
+  out.resize(w);
 }
 
 }  // namespace detail
