@@ -118,9 +118,14 @@ FontFace::~FontFace() {
 
 hb_font_t* FontFace::ShapingFont() {
   if (shaping_ != nullptr) return shaping_;
-  // HarfBuzz reads the tables through FreeType; its own OpenType functions give
-  // unhinted advances, so shaping does not depend on the FT_Face's current size.
-  hb_face_t* face = hb_ft_face_create_referenced(face_);
+  // HarfBuzz maps the font file itself (shared, read-only pages, nothing copied);
+  // its own OpenType functions give unhinted advances, so shaping does not
+  // depend on the FT_Face's current size. Without the file (a face FreeType
+  // opened some other way) the tables come through FreeType.
+  hb_blob_t* blob = hb_blob_create_from_file_or_fail(file_.c_str());
+  hb_face_t* face = blob != nullptr ? hb_face_create(blob, static_cast<unsigned int>(index_))
+                                    : hb_ft_face_create_referenced(face_);
+  if (blob != nullptr) hb_blob_destroy(blob);
   hb_font_t* font = hb_font_create(face);
   hb_face_destroy(face);
   if (font == hb_font_get_empty()) return nullptr;

@@ -1,8 +1,7 @@
-// Font fallback through fontconfig: for each primary face, FcFontSort ranks the
-// installed fonts for its family and style once; a character the primary lacks
-// goes to the first ranked font whose character set holds it. Opened fallback
-// faces stay with their primary's entry so their serials (and so the shaping and
-// glyph caches) remain valid while the entry lives.
+// Font fallback through fontconfig: FcFontSort ranks the installed fonts for a
+// primary face's family and style once; a character the primary lacks goes to
+// the first ranked font that covers it. Opened faces stay with the entry, so
+// their serials (which the shaping and glyph caches key on) stay valid.
 #include "platform/font_fallback.h"
 
 #include <fontconfig/fontconfig.h>

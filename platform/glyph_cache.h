@@ -1,8 +1,7 @@
-// Rasterised glyphs: FreeType's anti-aliased coverage (8 bits a pixel) for a
-// glyph of a face at a size, with synthetic bold and oblique applied, kept in a
-// bounded least-recently-used cache so a repeated draw never rasterises an
-// outline again. Bounds: kGlyphCacheEntries glyphs and kGlyphCacheBytes of
-// coverage; glyphs above kMaxGlyphEm pixels per em are not rasterised at all.
+// Rasterised glyphs: FreeType's anti-aliased coverage for a glyph of a face at
+// a size, synthetic bold and oblique applied, in a bounded LRU (kGlyphCacheEntries
+// glyphs, kGlyphCacheBytes of coverage) so a repeated draw never rasterises an
+// outline again. Above kMaxGlyphEm pixels per em glyphs are not rasterised.
 #pragma once
 
 #include <cstddef>

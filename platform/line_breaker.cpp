@@ -119,6 +119,8 @@ void BreakLines(std::u16string_view text, const int32_t* advances, const uint8_t
       int64_t advance = advances[i];
       while (next < n && starts[next] == 0) advance += advances[next++];
       if (u == u'\t' && options.tabInterval > 0) advance = TabWidth(x, options.tabInterval);
+      // Full-width breaks: where either neighbour is full-width (so also between
+      // Latin and CJK; chosen, as Windows documents only "between" them).
       if (options.wordBreak && !space && i > start) {
         const char32_t before = CodePointBefore(text, i);
         const char32_t here = CodePointAt(text, i);
@@ -149,6 +151,8 @@ void BreakLines(std::u16string_view text, const int32_t* advances, const uint8_t
       if (!space) visible = x;
       i = next;
     }
+    // The paragraph's last line keeps its trailing white space in its width, as
+    // GetTextExtent counts it (not documented for DrawTextW; chosen so).
     if (!broke) {
       lines.push_back(LineSpan{static_cast<uint32_t>(start), static_cast<uint32_t>(n), x});
       start = n;

@@ -1,7 +1,6 @@
-// Soft line breaking the way DrawTextW does it with DT_WORDBREAK, not UAX #14:
-// a line may end after white space (which hangs at its end) or between
-// full-width characters subject to kinsoku, a word wider than the line is never
-// split unless the edit-control rule asks for it, and then only between
+// Soft line breaks as DrawTextW makes them with DT_WORDBREAK (not UAX #14): after
+// white space, which hangs, or between full-width characters with kinsoku; a
+// word wider than the line is split only under DT_EDITCONTROL, and then between
 // grapheme clusters (ICU), which also bound every ellipsis cut.
 #pragma once
 

@@ -88,6 +88,24 @@ void Itemize(std::u16string_view text, const std::vector<uint8_t>& levels, FontS
   if (text.empty() || fonts.fonts.empty()) return;
   hb_unicode_funcs_t* funcs = hb_unicode_funcs_get_default();
   const std::shared_ptr<FontFace> primary = fonts.fonts.front().face;  // a copy: fonts grows
+  // Printable ASCII the selected face covers (most UI text): one Latin segment a
+  // word, no fallback, no bidi, without the per-character analysis below.
+  if (levels.empty() && std::all_of(text.begin(), text.end(), [&](char16_t u) {
+        return u >= 0x20 && u < 0x7F && primary->GlyphFor(u) != 0;
+      })) {
+    Segment segment;
+    segment.script = HB_SCRIPT_LATIN;
+    for (size_t i = 0; i < text.size();) {
+      size_t end = i;
+      while (end < text.size() && text[end] != u' ') ++end;
+      while (end < text.size() && text[end] == u' ') ++end;
+      segment.start = static_cast<uint32_t>(i);
+      segment.end = static_cast<uint32_t>(end);
+      out.push_back(segment);
+      i = end;
+    }
+    return;
+  }
   Segment current;
   bool open = false;
   bool afterSpace = false;

@@ -1,8 +1,7 @@
-// DrawTextW's line model (the documented behaviour of DT_* flags): the text is
-// cut into paragraphs at hard breaks (CR, LF, CR LF, LF CR; a final break adds
-// no empty line), & prefixes are resolved, each paragraph is itemized, shaped,
-// broken into lines by the Windows rule, shortened by an ellipsis style when
-// asked, and emitted as glyph runs in visual order.
+// DrawTextW's line model (the documented behaviour of the DT_* flags): paragraphs
+// at hard breaks (CR, LF, CR LF, LF CR), & prefixes resolved, each paragraph
+// itemized, shaped, broken by the Windows rule, shortened by an ellipsis style
+// when asked, and emitted as glyph runs in visual order.
 #include "platform/text_layout.h"
 
 #include <hb.h>
@@ -28,8 +27,10 @@ struct DisplayText {
   std::vector<uint32_t> prefixes;  // display indices of underlined characters
 };
 
-// "&x" shows x underlined, "&&" shows "&", a lone "&" at the end of a paragraph
-// shows nothing (and "&" before CR or LF is at such an end).
+// "&x" shows x underlined, "&&" shows "&". Not documented, chosen: a lone "&" at
+// the end of a paragraph shows nothing ("&" before CR or LF is at such an end);
+// "&" before a space or TAB underlines that white space; with DT_MODIFYSTRING
+// the text written back keeps its "&"s, so it draws the same again.
 void ResolvePrefixes(std::u16string_view source, DisplayText& out) {
   out.text.clear();
   out.map.clear();
@@ -335,6 +336,8 @@ class Layouter {
       size_t start, end, next;
     };
     std::vector<Paragraph> paragraphs;
+    // A break at the very end of the text adds no empty line (not documented;
+    // chosen so that "text\r\n" measures as "text").
     if ((request_.format & DT_SINGLELINE) != 0) {
       paragraphs.push_back(Paragraph{0, source_.size(), source_.size()});
     } else {
@@ -388,9 +391,16 @@ class Layouter {
       const bool lastOfParagraph = l + 1 == spans.size();
       const uint32_t contentEnd = paragraph.ContentEnd(span, lastOfParagraph);
       pieces.assign(1, Piece{span.start, contentEnd, false});
+      // Ellipses. Choices where Windows' behaviour is not documented: one style
+      // applies, DT_PATH_ELLIPSIS before DT_END_ELLIPSIS before DT_WORD_ELLIPSIS;
+      // a line cut off at the bottom of the box gets no ellipsis (only a line
+      // too wide for it does); cuts fall between grapheme clusters.
       const bool overflows = span.width > request_.width;
       if (overflows && (format & DT_PATH_ELLIPSIS) != 0) {
-        // Keep the text from the last backslash on; cut the front to fit.
+        // Keep the text from the last backslash on and cut the front, character
+        // by character, until "front...\tail" fits. A tail too wide even alone
+        // stays whole after "..." (and is clipped); without a backslash the cut
+        // falls at the end, as DT_END_ELLIPSIS does.
         uint32_t tail = contentEnd;
         for (uint32_t i = contentEnd; i > span.start; --i) {
           if (text[i - 1] == u'\\') {

@@ -1,8 +1,7 @@
-// The lines of a DrawTextW layout: hard breaks, & prefixes, tab expansion, soft
-// breaks, the three ellipsis styles, and each line's glyphs in visual order in
-// whole pixels. Placement in the caller's rectangle is left to DrawTextW, so one
-// layout serves every rectangle of the same width (and is what the layout cache
-// keeps).
+// The lines of a DrawTextW layout: hard breaks, & prefixes, tabs, soft breaks,
+// the three ellipsis styles, and each line's glyphs in visual order in whole
+// pixels. Placement in the rectangle is left to DrawTextW, so one layout serves
+// every rectangle of the same width (and is what the layout cache keeps).
 #pragma once
 
 #include <cstddef>

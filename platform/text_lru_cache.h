@@ -1,9 +1,7 @@
-// A bounded least-recently-used map for the text caches (shaped words, layouts,
-// glyph images): entries live in one array linked in use order, found through an
-// open-addressing index (linear probing, backward-shift deletion), so a lookup
-// is one hash and usually one cache line, and the cache never allocates per hit.
-// Lookups take a hash and an equality test, so callers probe with views and
-// build an owning key only on insertion.
+// A bounded least-recently-used map for the text caches: entries in one array
+// linked in use order, found through an open-addressing index of hash tags, so a
+// hit is one hash and no allocation. Lookups take a hash and an equality test, so
+// callers probe with views and build an owning key only to insert.
 #pragma once
 
 #include <cstddef>

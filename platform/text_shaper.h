@@ -1,8 +1,7 @@
-// Shaping with HarfBuzz: a segment of text in one face, script and direction
-// becomes glyphs in font units (kerning, ligatures, Arabic joining, Indic
-// reordering, mark placement from the font's OpenType tables). Results are
-// cached per face and segment, so the words a host draws every frame are shaped
-// once; the cache is bounded.
+// Shaping with HarfBuzz: a segment in one face, script and direction becomes
+// glyphs (kerning, ligatures, Arabic joining, Indic reordering, marks from the
+// font's OpenType tables), in font units and in pixels. Results are cached per
+// face, scale and segment in a bounded LRU, so a host's words are shaped once.
 #pragma once
 
 #include <cstddef>

@@ -22,6 +22,7 @@
 #include "platform/glyph_cache.h"
 #include "platform/layout_cache.h"
 #include "platform/text_layout.h"
+#include "platform/text_shaper.h"
 
 namespace {
 
@@ -434,6 +435,60 @@ TEST(DrawTextRender, SyntheticBoldIsHeavier) {
   EXPECT_GT(sums[1], sums[0] * 11 / 10);
 }
 
+TEST(DrawTextRender, SyntheticObliqueSlantsToTheRight) {
+  // A vertical bar: upright its ink starts in the same column at top and bottom;
+  // slanted, the top row's ink starts further right than the bottom row's.
+  int shift[2] = {0, 0};
+  for (int italic = 0; italic < 2; ++italic) {
+    LOGFONTW logfont{};
+    logfont.lfHeight = -32;
+    logfont.lfItalic = static_cast<BYTE>(italic);
+    std::u16string(u"WenQuanYi Micro Hei").copy(logfont.lfFaceName, LF_FACESIZE - 1);
+    Canvas canvas(32, 40, u"WenQuanYi Micro Hei", -32);
+    HFONT font = CreateFontIndirectW(&logfont);
+    ASSERT_EQ(FindFont(font)->syntheticOblique, italic != 0);
+    HGDIOBJ old = SelectObject(canvas.dc(), font);
+    canvas.Draw(u"|", RECT{0, 0, 32, 40}, 0);
+    SelectObject(canvas.dc(), old);
+    DeleteObject(font);
+    const Box ink = Ink(canvas);
+    ASSERT_FALSE(ink.Empty());
+    const auto firstInk = [&](int y) {
+      for (int x = 0; x < 32; ++x) {
+        if (canvas.At(x, y) > 0x00808080) return x;
+      }
+      return -1;
+    };
+    shift[italic] = firstInk(ink.top + 1) - firstInk(ink.bottom - 2);
+  }
+  EXPECT_LE(std::abs(shift[0]), 1);
+  EXPECT_GE(shift[1], 3);
+}
+
+TEST(DrawTextRender, LongWordsCutIntoManyLinesKeepTheirGlyphs) {
+  struct Row {
+    const char* what;
+    std::u16string face;
+    char16_t unit;
+  };
+  const Row rows[] = {{"left to right", kMono, u'x'}, {"right to left", u"DejaVu Sans", u'\u05D0'}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Canvas canvas(8, 8, row.face, -16);
+    zivoda::gdi::LayoutRequest request;
+    request.format = DT_WORDBREAK | DT_EDITCONTROL;
+    request.width = 25;  // two characters a line (mono 10 px, alef 11 px)
+    const auto layout = zivoda::gdi::CachedLayout(canvas.font(), *FindFont(canvas.font()),
+                                                  std::u16string(2000, row.unit), request);
+    ASSERT_EQ(layout->lines.size(), 1000u);
+    for (const auto& line : layout->lines) {
+      size_t glyphs = 0;
+      for (uint32_t r = line.runBegin; r < line.runEnd; ++r) glyphs += layout->runs[r].end - layout->runs[r].begin;
+      ASSERT_EQ(glyphs, 2u);
+    }
+  }
+}
+
 // ---- Caches ----------------------------------------------------------------------------------
 
 TEST(DrawTextRender, RepeatedDrawsRasteriseNothing) {
@@ -449,8 +504,11 @@ TEST(DrawTextRender, CachesStayWithinTheirBounds) {
   Canvas canvas(64, 64, u"DejaVu Sans", -40);
   std::u16string text;
   for (int i = 0; i < 6000; ++i) {
+    // Two words no other string has (the ideograph and the number), so every
+    // cache sees more distinct entries than it may keep.
+    const std::string number = std::to_string(i);
     text = u"distinct " + std::u16string(1, static_cast<char16_t>(0x4E00 + i)) + u" " +
-           std::u16string(static_cast<size_t>(i % 50), u'x');
+           std::u16string(static_cast<size_t>(i % 50), u'x') + u" n" + std::u16string(number.begin(), number.end());
     canvas.Draw(text, RECT{0, 0, 64, 64}, DT_WORDBREAK);
   }
   const auto layouts = zivoda::gdi::LayoutCacheUsage();
@@ -460,6 +518,7 @@ TEST(DrawTextRender, CachesStayWithinTheirBounds) {
   EXPECT_LE(glyphs.entries, zivoda::gdi::kGlyphCacheEntries);
   EXPECT_LE(glyphs.bytes, zivoda::gdi::kGlyphCacheBytes);
   EXPECT_GT(glyphs.entries, 100u);
+  EXPECT_LE(zivoda::gdi::CachedShapes(), zivoda::gdi::kShapeCacheEntries);
 }
 
 }  // namespace
