@@ -9,6 +9,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/gdi_handles.h"
 
 static_assert(std::endian::native == std::endian::little,
@@ -32,6 +36,13 @@ void CopyLine(const Bitmap& bitmap, int64_t y, std::byte* out, int64_t dibWidth)
   if (y >= 0 && y < bitmap.height) {
     const uint32_t* row = bitmap.Row(static_cast<int32_t>(y));
     const int64_t shared = std::min<int64_t>(dibWidth, bitmap.width);
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(kPixelMask));
+    for (; x + 4 <= shared; x += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x * 4), _mm_and_si128(v, mask));
+    }
+#endif
     for (; x < shared; ++x) {
       const uint32_t pixel = row[x] & kPixelMask;
       std::memcpy(out + x * 4, &pixel, 4);
