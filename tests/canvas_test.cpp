@@ -1,6 +1,6 @@
 // vaRodurod canvases: creation limits, clip semantics, clearing, reading pixels,
 // and PNG files. PNG fixtures are written here byte by byte (stored deflate
-// blocks, CRC-32, Adler-32 per RFC 1950/1951 and the PNG specification), so the
+// blocks, CRC-32, Adler-32 per RFC 1950/1951 and the PNG format of RFC 2083), so the
 // loader is checked against files that do not come from the component itself.
 #include <gtest/gtest.h>
 
@@ -15,24 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "support/canvas_object.hpp"
 #include "vaRodurod.h"
 
 namespace {
 
 // ---- Helpers ------------------------------------------------------------------------
 
-struct CanvasObject {
-  CanvasHandle handle;
-  CanvasObject(int32_t width, int32_t height, uint32_t color = 0) : handle(CreateCanvas(width, height)) {
-    ClearCanvas(handle, color);
-  }
-  ~CanvasObject() { DeleteCanvas(handle); }
-  std::vector<uint32_t> Pixels() const {
-    std::vector<uint32_t> pixels(ReadCanvasPixels(handle, nullptr, 0) / 4);
-    ReadCanvasPixels(handle, pixels.data(), static_cast<uint32_t>(pixels.size() * 4));
-    return pixels;
-  }
-};
+using zivoda::test::CanvasObject;
 
 // Sets canvas pixels from (0, 0) to premultiplied values, through a premultiplied
 // texture copied with a white modulation (which leaves every texel as it is).

@@ -3,6 +3,7 @@
 // that sizes the texture, what reaches the canvas, and the early exits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/gdi.h"
 #include "render/rect.hpp"
 #include "support/call_log.hpp"
+#include "support/canvas_object.hpp"
 #include "vaRodurod.h"
 #include "ziVodaRerodo.h"
 
@@ -17,37 +19,25 @@ namespace {
 
 using namespace zivoda;
 
-class Canvas {
- public:
-  Canvas(int w, int h) : handle_(CreateCanvas(w, h)), w_(w), h_(h) {}
-  ~Canvas() { DeleteCanvas(handle_); }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  CanvasHandle handle() const { return handle_; }
-  std::vector<uint32_t> Pixels() const {
-    std::vector<uint32_t> px(static_cast<size_t>(w_) * h_);
-    ReadCanvasPixels(handle_, px.data(), static_cast<uint32_t>(px.size() * 4));
-    return px;
-  }
-  // The smallest rectangle holding every changed pixel ((0,0,0,0) when none).
-  Rect Touched(const std::vector<uint32_t>& before) const {
-    const auto after = Pixels();
-    Rect r{w_, h_, 0, 0};
-    for (int y = 0; y < h_; ++y)
-      for (int x = 0; x < w_; ++x)
-        if (after[static_cast<size_t>(y) * w_ + x] != before[static_cast<size_t>(y) * w_ + x]) {
-          r.left = std::min(r.left, x);
-          r.top = std::min(r.top, y);
-          r.right = std::max(r.right, x + 1);
-          r.bottom = std::max(r.bottom, y + 1);
-        }
-    return r.right == 0 ? Rect{0, 0, 0, 0} : r;
-  }
+using test::CanvasObject;
 
- private:
-  CanvasHandle handle_;
-  int w_, h_;
-};
+// The smallest rectangle holding every pixel of canvas that differs from before
+// ((0, 0, 0, 0) when none does).
+Rect Touched(const CanvasObject& canvas, const std::vector<uint32_t>& before) {
+  int32_t w = 0, h = 0;
+  GetCanvasSize(canvas.handle, &w, &h);
+  const auto after = canvas.Pixels();
+  Rect r{w, h, 0, 0};
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (after[static_cast<size_t>(y) * w + x] != before[static_cast<size_t>(y) * w + x]) {
+        r.left = std::min(r.left, x);
+        r.top = std::min(r.top, y);
+        r.right = std::max(r.right, x + 1);
+        r.bottom = std::max(r.bottom, y + 1);
+      }
+  return r.right == 0 ? Rect{0, 0, 0, 0} : r;
+}
 
 std::string Str(const Rect& r) {
   return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) + " " +
@@ -60,10 +50,10 @@ bool Inside(const Rect& inner, const Rect& outer) {
 }
 
 TEST(TextPipeline, CallsTheCanvasInOrderWithTheVisibleArea) {
-  Canvas canvas(800, 600);
-  ClearCanvas(canvas.handle(), 0xFF000000);
+  CanvasObject canvas(800, 600);
+  ClearCanvas(canvas.handle, 0xFF000000);
   const Rect clip{200, 0, 800, 600};
-  SetCanvasClip(canvas.handle(), &clip);
+  SetCanvasClip(canvas.handle, &clip);
   const Rect box{100, 100, 300, 150};
   const uint32_t format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
   const char* text = "The quick brown fox jumps";
@@ -77,13 +67,13 @@ TEST(TextPipeline, CallsTheCanvasInOrderWithTheVisibleArea) {
   const auto before = canvas.Pixels();
   Rect callerBox = box;
   test::CallLog log;
-  EXPECT_EQ(vxDrawText(canvas.handle(), &callerBox, text, format, 0xFFFFFFFF, ""), 1);
+  EXPECT_EQ(vxDrawText(canvas.handle, &callerBox, text, format, 0xFFFFFFFF, ""), 1);
   EXPECT_EQ(Str(callerBox), Str(box));  // read only
 
   const auto calls = log.lines();
   ASSERT_EQ(calls.size(), 8u) << log.Joined();
   const std::string tex = calls[1].substr(calls[1].rfind(' ') + 1);
-  const std::string c = std::to_string(canvas.handle());
+  const std::string c = std::to_string(canvas.handle);
   const std::vector<std::string> expected = {
       "GetCanvasClip " + c,
       "CreateTexture " + std::to_string(Width(visible)) + " " + std::to_string(Height(visible)) + " -> " + tex,
@@ -98,13 +88,13 @@ TEST(TextPipeline, CallsTheCanvasInOrderWithTheVisibleArea) {
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(calls[i], expected[i]) << log.Joined();
 
   // Something was drawn, and only inside the visible area.
-  const Rect touched = canvas.Touched(before);
+  const Rect touched = Touched(canvas, before);
   EXPECT_GT(Width(touched), 0);
   EXPECT_TRUE(Inside(touched, visible)) << Str(touched) << " not in " << Str(visible);
 }
 
 TEST(TextPipeline, NothingVisibleMeansNoTexture) {
-  Canvas canvas(100, 100);
+  CanvasObject canvas(100, 100);
   struct Case {
     std::string what;
     CanvasHandle canvas;
@@ -113,10 +103,10 @@ TEST(TextPipeline, NothingVisibleMeansNoTexture) {
     uint32_t format;
   } const cases[] = {
       {"a canvas that leaves the clip alone", 0xDEADBEEF, {0, 0, 50, 50}, "x", 0},
-      {"a box sharing only an edge", canvas.handle(), {100, 0, 150, 50}, "x", 0},
-      {"an inverted box", canvas.handle(), {50, 50, 10, 10}, "x", 0},
-      {"an empty box", canvas.handle(), {10, 10, 10, 60}, "x", 0},
-      {"a box at the range's ends", canvas.handle(), {INT32_MAX - 1, INT32_MIN, INT32_MAX, INT32_MIN + 1}, "x", 0},
+      {"a box sharing only an edge", canvas.handle, {100, 0, 150, 50}, "x", 0},
+      {"an inverted box", canvas.handle, {50, 50, 10, 10}, "x", 0},
+      {"an empty box", canvas.handle, {10, 10, 10, 60}, "x", 0},
+      {"a box at the range's ends", canvas.handle, {INT32_MAX - 1, INT32_MIN, INT32_MAX, INT32_MIN + 1}, "x", 0},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.what);
@@ -124,60 +114,60 @@ TEST(TextPipeline, NothingVisibleMeansNoTexture) {
     test::CallLog log;
     EXPECT_EQ(vxDrawText(k.canvas, &k.box, k.text, k.format, 0xFFFF0000, ""), 1);
     EXPECT_TRUE(log.Only({"CreateTexture", "DrawModulation"}).empty()) << log.Joined();
-    EXPECT_EQ(Str(canvas.Touched(before)), "0 0 0 0");
+    EXPECT_EQ(Str(Touched(canvas, before)), "0 0 0 0");
   }
 }
 
 TEST(TextPipeline, AnEmptyTextChangesNoPixel) {
   // DrawTextW leaves the rectangle of a zero-length text as it was, so the whole
   // box is the text box: a blank texture may be made, but no pixel changes.
-  Canvas canvas(100, 100);
+  CanvasObject canvas(100, 100);
   const auto before = canvas.Pixels();
   const Rect box{0, 0, 50, 50};
-  EXPECT_EQ(vxDrawText(canvas.handle(), &box, "", 0, 0xFFFF0000, ""), 1);
-  EXPECT_EQ(Str(canvas.Touched(before)), "0 0 0 0");
+  EXPECT_EQ(vxDrawText(canvas.handle, &box, "", 0, 0xFFFF0000, ""), 1);
+  EXPECT_EQ(Str(Touched(canvas, before)), "0 0 0 0");
 }
 
 TEST(TextPipeline, CalcRectInTheFormatCompositesABlackTexture) {
-  Canvas canvas(200, 100);
-  ClearCanvas(canvas.handle(), 0xFF204060);
+  CanvasObject canvas(200, 100);
+  ClearCanvas(canvas.handle, 0xFF204060);
   const auto before = canvas.Pixels();
   const Rect box{0, 0, 200, 100};
   test::CallLog log;
-  vxDrawText(canvas.handle(), &box, "Hello", DT_CALCRECT, 0xFFFFFFFF, "");
+  vxDrawText(canvas.handle, &box, "Hello", DT_CALCRECT, 0xFFFFFFFF, "");
   EXPECT_EQ(log.Only({"DrawModulation"}).size(), 1u) << log.Joined();
-  EXPECT_EQ(Str(canvas.Touched(before)), "0 0 0 0");  // black: no coverage
+  EXPECT_EQ(Str(Touched(canvas, before)), "0 0 0 0");  // black: no coverage
 }
 
 TEST(TextPipeline, TextLargerThanTheBoxStaysInsideIt) {
-  Canvas canvas(300, 300);
+  CanvasObject canvas(300, 300);
   const Rect box{50, 50, 80, 60};
   const auto before = canvas.Pixels();
   test::CallLog log;
-  vxDrawText(canvas.handle(), &box, "A long line of text that does not fit", DT_CENTER | DT_VCENTER | DT_SINGLELINE,
+  vxDrawText(canvas.handle, &box, "A long line of text that does not fit", DT_CENTER | DT_VCENTER | DT_SINGLELINE,
              0xFF00FF00, "");
   const auto create = log.Only({"CreateTexture"});
   ASSERT_EQ(create.size(), 1u) << log.Joined();
   EXPECT_EQ(create[0].rfind("CreateTexture 30 ", 0), 0u) << create[0];  // the box's full width
-  EXPECT_TRUE(Inside(canvas.Touched(before), box));
+  EXPECT_TRUE(Inside(Touched(canvas, before), box));
 }
 
 TEST(TextPipeline, NullArgumentsDrawNothing) {
-  Canvas canvas(50, 50);
+  CanvasObject canvas(50, 50);
   const Rect box{0, 0, 50, 50};
   test::CallLog log;
-  EXPECT_EQ(vxDrawText(canvas.handle(), nullptr, "x", 0, 0xFFFFFFFF, ""), 1);
-  EXPECT_EQ(vxDrawText(canvas.handle(), &box, nullptr, 0, 0xFFFFFFFF, ""), 1);
-  EXPECT_EQ(vxDrawText(canvas.handle(), &box, "x", 0, 0xFFFFFFFF, nullptr), 1);
+  EXPECT_EQ(vxDrawText(canvas.handle, nullptr, "x", 0, 0xFFFFFFFF, ""), 1);
+  EXPECT_EQ(vxDrawText(canvas.handle, &box, nullptr, 0, 0xFFFFFFFF, ""), 1);
+  EXPECT_EQ(vxDrawText(canvas.handle, &box, "x", 0, 0xFFFFFFFF, nullptr), 1);
   EXPECT_TRUE(log.lines().empty()) << log.Joined();
 }
 
 TEST(TextPipeline, ManyDrawsLeaveNothingBehind) {
-  Canvas canvas(320, 200);
+  CanvasObject canvas(320, 200);
   const Rect box{0, 0, 320, 200};
   for (int i = 0; i < 200; ++i) {
     const std::string text = "Line " + std::to_string(i) + " of many, with\twords";
-    vxDrawText(canvas.handle(), &box, text.c_str(), DT_WORDBREAK | DT_EXPANDTABS, 0x80FFFFFF, "");
+    vxDrawText(canvas.handle, &box, text.c_str(), DT_WORDBREAK | DT_EXPANDTABS, 0x80FFFFFF, "");
   }
   // The live-object listener checks textures, locks, bitmaps and selections.
   SUCCEED();

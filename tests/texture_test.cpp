@@ -15,24 +15,14 @@
 #include <vector>
 
 #include "support/call_log.hpp"
+#include "support/canvas_object.hpp"
 #include "vaRodurod.h"
 
 namespace {
 
 // ---- Helpers ------------------------------------------------------------------------
 
-struct CanvasObject {
-  CanvasHandle handle;
-  CanvasObject(int32_t width, int32_t height, uint32_t color = 0) : handle(CreateCanvas(width, height)) {
-    ClearCanvas(handle, color);
-  }
-  ~CanvasObject() { DeleteCanvas(handle); }
-  std::vector<uint32_t> Pixels() const {
-    std::vector<uint32_t> pixels(ReadCanvasPixels(handle, nullptr, 0) / 4);
-    ReadCanvasPixels(handle, pixels.data(), static_cast<uint32_t>(pixels.size() * 4));
-    return pixels;
-  }
-};
+using zivoda::test::CanvasObject;
 
 struct TextureObject {
   TextureHandle handle;
