@@ -21,19 +21,30 @@ int32_t ByteLength(const char* text) {
 // The text as UTF-16 in one buffer that calls reuse (calls come from one thread
 // at a time), so measuring the same strings every frame allocates nothing. A
 // buffer grown past a large text is given back after the call.
+//
+// Four zero units follow the text: with DT_MODIFYSTRING and an ellipsis flag,
+// DrawTextW writes the shortened text back into the buffer, up to four units
+// past the text's length, and the host's flags reach it unchanged.
 class WideText {
  public:
-  explicit WideText(const char* text) { zivoda::Utf8ToUtf16(text, ByteLength(text), Buffer()); }
+  explicit WideText(const char* text) {
+    std::u16string& b = Buffer();
+    zivoda::Utf8ToUtf16(text, ByteLength(text), b);
+    length_ = static_cast<int32_t>(b.size());
+    b.resize(b.size() + kRoomToModify);
+  }
   ~WideText() {
     if (Buffer().capacity() > kKeptUnits) std::u16string().swap(Buffer());
   }
   WideText(const WideText&) = delete;
   WideText& operator=(const WideText&) = delete;
-  const char16_t* data() const { return Buffer().data(); }
-  int32_t length() const { return static_cast<int32_t>(Buffer().size()); }
+  char16_t* data() const { return Buffer().data(); }
+  int32_t length() const { return length_; }
 
  private:
   static constexpr size_t kKeptUnits = 16 * 1024;
+  static constexpr size_t kRoomToModify = 4;
+  int32_t length_ = 0;
   static std::u16string& Buffer() {
     static std::u16string buffer;
     return buffer;

@@ -152,6 +152,25 @@ TEST(TextPipeline, TextLargerThanTheBoxStaysInsideIt) {
   EXPECT_TRUE(Inside(Touched(canvas, before), box));
 }
 
+TEST(TextPipeline, ModifyStringFlagsStayInsideTheLibrarysBuffer) {
+  // With DT_MODIFYSTRING and an ellipsis, DrawTextW writes the shortened text
+  // back, up to four units past the text; under AddressSanitizer an overrun of the
+  // library's own copy of the text would fail here.
+  CanvasObject canvas(200, 50);
+  for (const uint32_t ellipsis : {uint32_t{DT_END_ELLIPSIS}, uint32_t{DT_PATH_ELLIPSIS}}) {
+    for (const char* text : {"abcdefghijklmnopqrstuvwxyz", "C:\\dir\\sub\\file.txt", "W", "iiii"}) {
+      SCOPED_TRACE(text);
+      const uint32_t format = DT_SINGLELINE | DT_MODIFYSTRING | ellipsis;
+      Rect box{0, 0, 12, 20}, whole{0, 0, 12, 20};
+      EXPECT_EQ(vxCalcTextBox(&box, text, format, ""), 1);
+      vxCalcTextBox(&whole, text, DT_SINGLELINE, "");
+      EXPECT_LE(Width(box), Width(whole));  // measured as shortened (or whole, when it fits)
+      const Rect drawBox{0, 0, 12, 20};
+      EXPECT_EQ(vxDrawText(canvas.handle, &drawBox, text, format, 0xFFFFFFFF, ""), 1);
+    }
+  }
+}
+
 TEST(TextPipeline, NullArgumentsDrawNothing) {
   CanvasObject canvas(50, 50);
   const Rect box{0, 0, 50, 50};
