@@ -100,7 +100,9 @@ void AppendEscaped(std::string& out, const char* s, size_t n, bool apos, bool qu
     const std::string_view entity = EntityOf(s[i]);
     const size_t need = w + entity.size() + (n - i - 1) + kSlack;
     if (need > out.size()) {
-      out.resize(std::max(need, out.size() * 2));
+      // Room for as many more entities as there are bytes left: growth follows
+      // this call's text, never the size of what out already held.
+      out.resize(need + (n - i));
       d = out.data();
     }
     std::memcpy(d + w, entity.data(), entity.size());
