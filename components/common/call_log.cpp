@@ -12,7 +12,6 @@ struct LogTarget {
   std::mutex mutex;
   LogFn fn = nullptr;
   void* context = nullptr;
-  std::atomic<bool> enabled{false};
 };
 
 LogTarget& Target() {
@@ -22,15 +21,15 @@ LogTarget& Target() {
 
 }  // namespace
 
+constinit std::atomic<bool> gCallLogEnabled{false};
+
 void SetCallLog(LogFn fn, void* context) {
   LogTarget& t = Target();
   std::lock_guard lock(t.mutex);
   t.fn = fn;
   t.context = fn != nullptr ? context : nullptr;
-  t.enabled.store(fn != nullptr, std::memory_order_relaxed);
+  gCallLogEnabled.store(fn != nullptr, std::memory_order_relaxed);
 }
-
-bool CallLogEnabled() { return Target().enabled.load(std::memory_order_relaxed); }
 
 void WriteCallLog(const std::string& line) {
   LogTarget& t = Target();

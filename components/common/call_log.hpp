@@ -4,6 +4,7 @@
 // lines are built only while a log function is set.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <new>
@@ -14,9 +15,12 @@ namespace zivoda::component {
 
 using LogFn = void (*)(void* context, const char* line);
 
+// Whether a log function is set: one relaxed load, inlined into every call.
+extern std::atomic<bool> gCallLogEnabled;
+inline bool CallLogEnabled() { return gCallLogEnabled.load(std::memory_order_relaxed); }
+
 // Sets (or, with null, clears) the log function of this component.
 void SetCallLog(LogFn fn, void* context);
-bool CallLogEnabled();
 // Hands one line to the log function (if any), outside every lock of ours.
 void WriteCallLog(const std::string& line);
 
