@@ -30,22 +30,30 @@ Cache& Masks() {
 
 size_t Bytes(const GlyphImage& image) { return image.coverage.size() + sizeof(GlyphImage); }
 
-bool Build(const TextLayout& layout, const LayoutLine& line, GlyphImage& mask) {
-  int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+// Calls f(image, x, y) for every drawn glyph of the line, with the image's top-left
+// corner in line coordinates. Images are fetched afresh on every walk: a glyph
+// cache may evict an earlier image while a later one is rasterised.
+template <class F>
+void ForEachGlyphImage(const TextLayout& layout, const LayoutLine& line, F&& f) {
   for (uint32_t r = line.runBegin; r < line.runEnd; ++r) {
     const GlyphRun& run = layout.runs[r];
     for (uint32_t g = run.begin; g < run.end; ++g) {
       const PlacedGlyph& glyph = layout.glyphs[g];
       const GlyphImage* image = RasterizedGlyph(layout.fonts.fonts[run.font], glyph.glyph);
       if (image == nullptr || image->width == 0 || image->height == 0) continue;
-      const int64_t x = int64_t{glyph.x} + image->left;
-      const int64_t y = int64_t{layout.ascent} + glyph.y - image->top;
-      left = std::min(left, x);
-      top = std::min(top, y);
-      right = std::max(right, x + image->width);
-      bottom = std::max(bottom, y + image->height);
+      f(*image, int64_t{glyph.x} + image->left, int64_t{layout.ascent} + glyph.y - image->top);
     }
   }
+}
+
+bool Build(const TextLayout& layout, const LayoutLine& line, GlyphImage& mask) {
+  int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+  ForEachGlyphImage(layout, line, [&](const GlyphImage& image, int64_t x, int64_t y) {
+    left = std::min(left, x);
+    top = std::min(top, y);
+    right = std::max(right, x + image.width);
+    bottom = std::max(bottom, y + image.height);
+  });
   if (left >= right || top >= bottom) return false;
   const int64_t width = (right - left + 7) / 8 * 8;
   const int64_t height = bottom - top;
@@ -55,24 +63,18 @@ bool Build(const TextLayout& layout, const LayoutLine& line, GlyphImage& mask) {
   mask.width = static_cast<int32_t>(width);
   mask.height = static_cast<int32_t>(height);
   mask.coverage.assign(static_cast<size_t>(width * height), 0);
-  for (uint32_t r = line.runBegin; r < line.runEnd; ++r) {
-    const GlyphRun& run = layout.runs[r];
-    for (uint32_t g = run.begin; g < run.end; ++g) {
-      const PlacedGlyph& glyph = layout.glyphs[g];
-      const GlyphImage* image = RasterizedGlyph(layout.fonts.fonts[run.font], glyph.glyph);
-      if (image == nullptr || image->width == 0 || image->height == 0) continue;
-      const int64_t x = int64_t{glyph.x} + image->left - left;
-      const int64_t y = int64_t{layout.ascent} + glyph.y - image->top - top;
-      for (int32_t row = 0; row < image->height; ++row) {
-        const uint8_t* in = image->coverage.data() + static_cast<size_t>(row) * image->width;
-        uint8_t* out = mask.coverage.data() + (y + row) * width + x;
-        for (int32_t col = 0; col < image->width; ++col) {
-          const uint32_t a = out[col], b = in[col];
-          if (b != 0) out[col] = static_cast<uint8_t>(a + b - (a * b + 127) / 255);
-        }
+  ForEachGlyphImage(layout, line, [&](const GlyphImage& image, int64_t gx, int64_t gy) {
+    const int64_t x = gx - left;
+    const int64_t y = gy - top;
+    for (int32_t row = 0; row < image.height; ++row) {
+      const uint8_t* in = image.coverage.data() + static_cast<size_t>(row) * image.width;
+      uint8_t* out = mask.coverage.data() + (y + row) * width + x;
+      for (int32_t col = 0; col < image.width; ++col) {
+        const uint32_t a = out[col], b = in[col];
+        if (b != 0) out[col] = static_cast<uint8_t>(a + b - (a * b + 127) / 255);
       }
     }
-  }
+  });
   return true;
 }
 
