@@ -57,6 +57,7 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
                                                      uint32_t pixel) {
   const __m256i full = _mm256_set1_epi16(255);
   const __m256i half = _mm256_set1_epi16(128);
+  const __m256i m257 = _mm256_set1_epi16(257);
   const __m256i source = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(pixel)));
   const __m256i solid = _mm256_set1_epi32(static_cast<int>(pixel));
   int64_t i = 0;
@@ -79,10 +80,9 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
                                   _mm256_mullo_epi16(source, alphaLo));
     __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(dstHi, _mm256_sub_epi16(full, alphaHi)),
                                   _mm256_mullo_epi16(source, alphaHi));
-    lo = _mm256_add_epi16(lo, half);
-    hi = _mm256_add_epi16(hi, half);
-    lo = _mm256_srli_epi16(_mm256_add_epi16(lo, _mm256_srli_epi16(lo, 8)), 8);
-    hi = _mm256_srli_epi16(_mm256_add_epi16(hi, _mm256_srli_epi16(hi, 8)), 8);
+    // round(x / 255) as (x + 128) * 257 >> 16: the same as Div255 up to 255 * 255.
+    lo = _mm256_mulhi_epu16(_mm256_add_epi16(lo, half), m257);
+    hi = _mm256_mulhi_epu16(_mm256_add_epi16(hi, half), m257);
     // packus works per 128-bit lane: put the quarters back in order.
     const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed);
@@ -151,6 +151,7 @@ class Painter {
     const __m128i zero = _mm_setzero_si128();
     const __m128i full = _mm_set1_epi16(255);
     const __m128i half = _mm_set1_epi16(128);
+    const __m128i m257 = _mm_set1_epi16(257);
     const __m128i source = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
     for (; i + 4 <= count; i += 4) {
       uint32_t four;
@@ -172,10 +173,8 @@ class Painter {
       // (dst * (255 - a) + src * a + 127) / 255, exactly, in 16-bit lanes.
       __m128i lo = _mm_add_epi16(_mm_mullo_epi16(dstLo, _mm_sub_epi16(full, alphaLo)), _mm_mullo_epi16(source, alphaLo));
       __m128i hi = _mm_add_epi16(_mm_mullo_epi16(dstHi, _mm_sub_epi16(full, alphaHi)), _mm_mullo_epi16(source, alphaHi));
-      lo = _mm_add_epi16(lo, half);
-      hi = _mm_add_epi16(hi, half);
-      lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
-      hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
+      lo = _mm_mulhi_epu16(_mm_add_epi16(lo, half), m257);
+      hi = _mm_mulhi_epu16(_mm_add_epi16(hi, half), m257);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
 #endif
@@ -213,16 +212,16 @@ void PaintLayout(const TextLayout& layout, const std::vector<LineOrigin>& origin
       if (const GlyphImage* mask = CachedLineMask(layout, origin.line)) {
         painter.Glyph(*mask, origin.x + mask->left, origin.y - mask->top, text);
       } else {
-      for (uint32_t r = line.runBegin; r < line.runEnd; ++r) {
-        const GlyphRun& run = layout.runs[r];
-        const RunFont& font = layout.fonts.fonts[run.font];
-        for (uint32_t g = run.begin; g < run.end; ++g) {
-          const PlacedGlyph& glyph = layout.glyphs[g];
-          const GlyphImage* image = RasterizedGlyph(font, glyph.glyph);
-          if (image == nullptr || image->width == 0 || image->height == 0) continue;
-          painter.Glyph(*image, origin.x + glyph.x + image->left, baseline + glyph.y - image->top, text);
+        for (uint32_t r = line.runBegin; r < line.runEnd; ++r) {
+          const GlyphRun& run = layout.runs[r];
+          const RunFont& font = layout.fonts.fonts[run.font];
+          for (uint32_t g = run.begin; g < run.end; ++g) {
+            const PlacedGlyph& glyph = layout.glyphs[g];
+            const GlyphImage* image = RasterizedGlyph(font, glyph.glyph);
+            if (image == nullptr || image->width == 0 || image->height == 0) continue;
+            painter.Glyph(*image, origin.x + glyph.x + image->left, baseline + glyph.y - image->top, text);
+          }
         }
-      }
       }
       if (layout.underlined) {
         const int64_t top = baseline + layout.underline.top;

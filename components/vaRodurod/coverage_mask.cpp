@@ -1,9 +1,12 @@
-// Grey levels to coverage (ShuffleTexture mode 6), 16 texels a step with SSE2
-// (baseline on x86-64) and a scalar loop elsewhere and for row tails. The span
+// Grey levels to coverage (ShuffleTexture mode 6), 32 texels a step with AVX2
+// where the processor has it, 16 with SSE2 (baseline on x86-64), and a scalar
+// loop elsewhere and for row tails. The span
 // of nonzero coverage falls out of the same pass.
 #include "coverage_mask.hpp"
 
 #include <algorithm>
+
+#include "avx2_kernels.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -45,7 +48,7 @@ inline __m128i MaxOfColour4(__m128i p) {
 RowSpan CoverageRowVector(const uint32_t* texels, uint8_t* coverage, int32_t n) {
   RowSpan span{0, 0};
   const __m128i zero = _mm_setzero_si128();
-  int32_t x = 0;
+  int32_t x = HaveAvx2() ? CoverageRowAvx2(texels, coverage, n, span) : 0;
   for (; x + 16 <= n; x += 16) {
     const __m128i* src = reinterpret_cast<const __m128i*>(texels + x);
     const __m128i p0 = _mm_loadu_si128(src), p1 = _mm_loadu_si128(src + 1);
