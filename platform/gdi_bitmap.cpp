@@ -48,7 +48,7 @@ void CopyLine(const Bitmap& bitmap, int64_t y, std::byte* out, int64_t dibWidth)
       std::memcpy(out + x * 4, &pixel, 4);
     }
   }
-  std::memset(out + x * 4, 0, static_cast<size_t>(dibWidth - x) * 4);
+  if (x < dibWidth) std::memset(out + x * 4, 0, static_cast<size_t>(dibWidth - x) * 4);
 }
 
 int FillHeader(const Bitmap& bitmap, BITMAPINFOHEADER& header) {

@@ -1,6 +1,7 @@
 // The pixel work of DrawTextW: 0x00RRGGBB pixels, text colour blended by FreeType
-// coverage (exact division by 255), rectangles filled for OPAQUE backgrounds and
-// decorations. One-bit bitmaps keep their two values: a pixel turns white when
+// coverage (exact division by 255; white over black, how the library draws, is
+// the coverage itself and skips the multiplies), rectangles filled for OPAQUE
+// backgrounds and decorations. One-bit bitmaps keep their two values: a pixel turns white when
 // the blended result is light. Every write is inside the clip and the bitmap.
 #include "platform/text_renderer.h"
 
@@ -60,6 +61,8 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
   const __m256i m257 = _mm256_set1_epi16(257);
   const __m256i source = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(pixel)));
   const __m256i solid = _mm256_set1_epi32(static_cast<int>(pixel));
+  const bool white = pixel == 0x00FFFFFF;
+  const __m256i grey = _mm256_set1_epi32(0x010101);
   int64_t i = 0;
   for (; i + 8 <= count; i += 8) {
     uint64_t eight;
@@ -70,10 +73,16 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
       continue;
     }
     const __m128i bytes = _mm_cvtsi64_si128(static_cast<long long>(eight));
+    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
+    if (white && _mm256_testz_si256(dst, dst)) {
+      // White over black, as the library draws: each colour is the coverage itself.
+      const __m256i alpha = _mm256_cvtepu8_epi32(bytes);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_mullo_epi32(alpha, grey));
+      continue;
+    }
     const __m128i pairs = _mm_unpacklo_epi8(bytes, bytes);
     const __m256i alphaLo = _mm256_cvtepu8_epi16(_mm_unpacklo_epi16(pairs, pairs));  // pixels 0-3
     const __m256i alphaHi = _mm256_cvtepu8_epi16(_mm_unpackhi_epi16(pairs, pairs));  // pixels 4-7
-    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
     const __m256i dstLo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(dst));
     const __m256i dstHi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(dst, 1));
     __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(dstLo, _mm256_sub_epi16(full, alphaLo)),
@@ -90,10 +99,11 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
   return i;
 }
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2") != 0;
-  return has;
-}
+// Read once at load; false before that, when the SSE2 loop gives the same pixels.
+const bool kHasAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 
 class Painter {
@@ -145,7 +155,7 @@ class Painter {
   static void BlendRow(const uint8_t* coverage, uint32_t* out, int64_t count, uint32_t pixel) {
     int64_t i = 0;
 #if ZIVODA_HAVE_AVX2_PATH
-    if (HasAvx2()) i = BlendRowAvx2(coverage, out, count, pixel);
+    if (kHasAvx2) i = BlendRowAvx2(coverage, out, count, pixel);
 #endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();

@@ -66,6 +66,7 @@ class Canvas {
     return DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &rect, flags);
   }
   uint32_t At(int x, int y) const { return FindBitmap(bitmap_)->Row(y)[x]; }
+  void Set(int x, int y, uint32_t pixel) { FindBitmap(bitmap_)->Row(y)[x] = pixel; }
   int Width() const { return FindBitmap(bitmap_)->width; }
   int Height() const { return FindBitmap(bitmap_)->height; }
   std::vector<uint32_t> Pixels() const {
@@ -253,6 +254,46 @@ TEST(DrawTextRender, BlendsTheTextColourOverTheBackground) {
   EXPECT_TRUE(full);
 }
 
+
+// White over black (how the library draws) has a path of its own; it must give
+// what the general blend gives: red text over black shows the coverage in red,
+// so white over black must show that value in every colour. A second line over
+// a faint stripe mixes both paths within rows.
+TEST(DrawTextRender, WhiteOverBlackMatchesTheGeneralBlend) {
+  const std::u16string text = u"Mmwg fox & \u00C5ngstr\u00F6m jumps";
+  Canvas red(220, 48, kMono, -16, 0);
+  SetTextColor(red.dc(), RGB(255, 0, 0));
+  red.Draw(text, RECT{0, 0, 220, 48}, 0);
+  Canvas white(220, 48, kMono, -16, 0);
+  white.Draw(text, RECT{0, 0, 220, 48}, 0);
+  int partial = 0;
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 220; ++x) {
+      const uint32_t coverage = red.At(x, y) >> 16 & 0xFF;
+      ASSERT_EQ(white.At(x, y), coverage * 0x010101u) << x << "," << y;
+      partial += coverage > 0 && coverage < 255 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(partial, 100);  // anti-aliased edges took the blend, not only solid runs
+
+  Canvas striped(220, 48, kMono, -16, 0);
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 37; x < 46; ++x) striped.Set(x, y, 0x00010203);
+  }
+  striped.Draw(text, RECT{0, 0, 220, 48}, 0);
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 220; ++x) {
+      const uint32_t c = red.At(x, y) >> 16 & 0xFF;
+      const uint32_t bg = x >= 37 && x < 46 ? 0x00010203 : 0;
+      uint32_t expected = 0;
+      for (int shift : {0, 8, 16}) {
+        const uint32_t v = ((bg >> shift & 0xFF) * (255 - c) + 255 * c + 127) / 255;
+        expected |= v << shift;
+      }
+      ASSERT_EQ(striped.At(x, y), expected) << x << "," << y;
+    }
+  }
+}
 TEST(DrawTextRender, OpaqueFillsEachLineBoxTransparentKeepsTheBackground) {
   for (int mode : {OPAQUE, TRANSPARENT}) {
     SCOPED_TRACE(mode == OPAQUE ? "OPAQUE" : "TRANSPARENT");

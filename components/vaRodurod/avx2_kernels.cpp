@@ -15,10 +15,10 @@ namespace varodurod {
 
 #if VARODUROD_AVX2
 
-bool HaveAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2") != 0;
-  return has;
-}
+const bool kAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
 
 namespace {
 
@@ -97,7 +97,7 @@ __attribute__((target("avx2"))) int32_t CoverageRowAvx2(const uint32_t* texels, 
 
 #else
 
-bool HaveAvx2() { return false; }
+const bool kAvx2 = false;
 int32_t CoverageOverRowAvx2(const uint8_t*, uint32_t*, int32_t, const uint32_t*) { return 0; }
 int32_t CoverageRowAvx2(const uint32_t*, uint8_t*, int32_t, RowSpan&) { return 0; }
 

@@ -10,8 +10,11 @@
 
 namespace varodurod {
 
-// Whether this processor runs the kernels below (false off x86-64).
-bool HaveAvx2();
+// Whether this processor runs the kernels below (false off x86-64), read once at
+// load; until then (static initialisers of other files) it reads false and the
+// SSE2 kernels run, which give the same pixels.
+extern const bool kAvx2;
+inline bool HaveAvx2() { return kAvx2; }
 
 // Source-over of coverage through the 256-entry source table onto dst.
 int32_t CoverageOverRowAvx2(const uint8_t* coverage, uint32_t* dst, int32_t n, const uint32_t* source);
