@@ -212,7 +212,9 @@ class ParagraphLayout {
   std::u16string_view Text() const { return text_; }
 
  private:
-  void Place(LayoutLine& line, uint16_t font, uint32_t glyph, const GlyphPixels& pixels, int64_t& pen) {
+  // Inlined: called once per glyph of every line.
+  [[gnu::always_inline]] void Place(LayoutLine& line, uint16_t font, uint32_t glyph, const GlyphPixels& pixels,
+                                    int64_t& pen) {
     std::vector<GlyphRun>& runs = layout_.runs;
     const auto at = static_cast<uint32_t>(layout_.glyphs.size());
     if (runs.size() == line.runBegin || runs.back().font != font) runs.push_back(GlyphRun{font, at, at});
@@ -220,6 +222,26 @@ class ParagraphLayout {
     layout_.glyphs.push_back(PlacedGlyph{glyph, clamp32(pen + pixels.x), pixels.y});
     runs.back().end = at + 1;
     pen += pixels.advance;
+  }
+
+  // Place() for glyphs [from, to) of one font in logical order, in one pass.
+  void PlaceAll(LayoutLine& line, uint16_t font, size_t from, size_t to, int64_t& pen) {
+    if (from >= to) return;
+    std::vector<GlyphRun>& runs = layout_.runs;
+    std::vector<PlacedGlyph>& placed = layout_.glyphs;
+    const auto at = static_cast<uint32_t>(placed.size());
+    if (runs.size() == line.runBegin || runs.back().font != font) runs.push_back(GlyphRun{font, at, at});
+    placed.resize(placed.size() + (to - from));
+    PlacedGlyph* out = placed.data() + at;
+    int64_t x = pen;
+    for (size_t g = from; g < to; ++g, ++out) {
+      const GlyphPixels& pixels = glyphPixels_[g];
+      *out = PlacedGlyph{glyphs_[g].glyph, static_cast<int32_t>(std::clamp<int64_t>(x + pixels.x, INT32_MIN, INT32_MAX)),
+                         pixels.y};
+      x += pixels.advance;
+    }
+    runs.back().end = static_cast<uint32_t>(placed.size());
+    pen = x;
   }
 
   void EmitEllipsis(LayoutLine& line, int64_t& pen) {
@@ -253,6 +275,12 @@ class ParagraphLayout {
       const bool down = (segment.level & 1) != 0;
       const auto first = down ? std::partition_point(begin, end, [b](const ShapedGlyph& x) { return x.cluster >= b; })
                               : std::partition_point(begin, end, [a](const ShapedGlyph& x) { return x.cluster < a; });
+      if (!down && prefix_ < 0) {
+        const auto last = std::partition_point(first, end, [b](const ShapedGlyph& x) { return x.cluster < b; });
+        PlaceAll(line, segment.font, static_cast<size_t>(first - glyphs_.begin()),
+                 static_cast<size_t>(last - glyphs_.begin()), pen);
+        continue;
+      }
       for (auto it = first; it != end; ++it) {
         const uint32_t cluster = it->cluster;
         if (down ? cluster < a : cluster >= b) break;
@@ -265,7 +293,7 @@ class ParagraphLayout {
     }
   }
 
-  void NotePrefix(uint32_t unit, int64_t left, int64_t right) {
+  [[gnu::always_inline]] void NotePrefix(uint32_t unit, int64_t left, int64_t right) {
     if (prefix_ < 0 || unit != static_cast<uint32_t>(prefix_) || right <= left) return;
     prefixLeft_ = std::min(prefixLeft_, left);
     prefixRight_ = std::max(prefixRight_, right);
@@ -370,7 +398,8 @@ class Layouter {
     const std::u16string_view source = source_.substr(start, end - start);
     Scratch& scratch = SharedScratch();
     DisplayText& display = scratch.display;
-    const bool prefixes = (request_.format & DT_NOPREFIX) == 0;
+    // Text without "&" shows as it is: no display copy to make.
+    const bool prefixes = (request_.format & DT_NOPREFIX) == 0 && source.find(u'&') != std::u16string_view::npos;
     if (prefixes) ResolvePrefixes(source, display);
     const std::u16string_view text = prefixes ? std::u16string_view(display.text) : source;
     const auto sourceOf = [&](uint32_t k) -> size_t {
