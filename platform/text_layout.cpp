@@ -231,13 +231,12 @@ class ParagraphLayout {
     std::vector<PlacedGlyph>& placed = layout_.glyphs;
     const auto at = static_cast<uint32_t>(placed.size());
     if (runs.size() == line.runBegin || runs.back().font != font) runs.push_back(GlyphRun{font, at, at});
-    placed.resize(placed.size() + (to - from));
-    PlacedGlyph* out = placed.data() + at;
+    placed.reserve(placed.size() + (to - from));
     int64_t x = pen;
-    for (size_t g = from; g < to; ++g, ++out) {
+    for (size_t g = from; g < to; ++g) {
       const GlyphPixels& pixels = glyphPixels_[g];
-      *out = PlacedGlyph{glyphs_[g].glyph, static_cast<int32_t>(std::clamp<int64_t>(x + pixels.x, INT32_MIN, INT32_MAX)),
-                         pixels.y};
+      placed.push_back(PlacedGlyph{
+          glyphs_[g].glyph, static_cast<int32_t>(std::clamp<int64_t>(x + pixels.x, INT32_MIN, INT32_MAX)), pixels.y});
       x += pixels.advance;
     }
     runs.back().end = static_cast<uint32_t>(placed.size());
