@@ -176,8 +176,11 @@ void DrawCoverage(Canvas& canvas, const Placement& at, const CoverageMask& mask,
     // Only the row's span of nonzero coverage, cut to the columns that land.
     const RowSpan span = mask.span(ty);
     const int32_t begin = std::max(span.begin - at.texelX, 0);
-    const int32_t end = std::min(span.end - at.texelX, columns);
+    int32_t end = std::min(span.end - at.texelX, columns);
     if (begin >= end) continue;
+    // Zero coverage leaves a pixel as it is (its source is 0), so the span may
+    // grow to whole groups of eight within the columns: no scalar tail.
+    if (source[0] == 0) end = std::min(begin + (end - begin + 7) / 8 * 8, columns);
     if (vector) {
       CoverageOverRowVector(coverage + begin, dst + begin, end - begin, source);
     } else {
