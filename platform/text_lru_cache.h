@@ -2,6 +2,12 @@
 // linked in use order, found through an open-addressing index of hash tags, so a
 // hit is one hash and no allocation. Lookups take a hash and an equality test, so
 // callers probe with views and build an owning key only to insert.
+//
+// A hit on an entry moved to the front within the last quarter of the capacity's
+// moves leaves it where it is: it is that close to the front, so eviction by count
+// cannot reach it before a later hit moves it (eviction by bytes may take it a
+// little early), and hot entries (the words of running text) cost no list writes
+// on other entries' memory.
 #pragma once
 
 #include <cstddef>
@@ -68,7 +74,7 @@ class LruCache {
     uint32_t n;
     if (nodes_.size() < capacity_) {
       n = static_cast<uint32_t>(nodes_.size());
-      nodes_.push_back(Node{std::move(key), std::move(value), hash, kNone, kNone});
+      nodes_.push_back(Node{std::move(key), std::move(value), hash, kNone, kNone, 0});
     } else {
       n = tail_;
       evicted(nodes_[n].key, nodes_[n].value);
@@ -127,10 +133,11 @@ class LruCache {
     size_t hash;
     uint32_t prev;
     uint32_t next;
+    uint64_t moved = 0;  // moves_ when it last went to the front
   };
 
   void Touch(uint32_t n) {
-    if (head_ == n) return;
+    if (head_ == n || moves_ - nodes_[n].moved < recent_) return;
     Unlink(n);
     PushFront(n);
   }
@@ -141,6 +148,7 @@ class LruCache {
     node.prev = node.next = kNone;
   }
   void PushFront(uint32_t n) {
+    nodes_[n].moved = ++moves_;
     nodes_[n].prev = kNone;
     nodes_[n].next = head_;
     if (head_ != kNone) nodes_[head_].prev = n;
@@ -166,6 +174,8 @@ class LruCache {
   }
 
   size_t capacity_;
+  uint64_t recent_ = capacity_ / 4;  // moves within which a hit stays put
+  uint64_t moves_ = 0;
   std::vector<uint64_t> index_;
   std::vector<Node> nodes_;
   uint32_t head_ = kNone;
