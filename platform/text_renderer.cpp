@@ -188,9 +188,14 @@ class Painter {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
 #endif
+    const bool white = pixel == 0x00FFFFFF;
     for (; i < count; ++i) {
       const uint32_t alpha = coverage[i];
       if (alpha == 0) continue;
+      if (white && out[i] == 0) {
+        out[i] = alpha * 0x010101u;  // white over black: the coverage itself
+        continue;
+      }
       out[i] = alpha == 255 ? pixel : Blend(out[i], pixel, alpha);
     }
   }
