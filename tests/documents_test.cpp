@@ -129,6 +129,92 @@ TEST(Documents, DeepAndWideTreesSerializeExactly) {
   EXPECT_EQ(KespToText(w.root(), 0).size(), 3 + 100000 * (3 + 4) + 2 + 4);
 }
 
+// The format written plainly, by recursion through the getters in the order the
+// serializer must ask them: name, attributes (asking the count before each),
+// children (asking the count before each), then the value.
+std::string EscapeAttribute(const std::string& v) {
+  std::string out;
+  for (const char c : v) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '\'') out += "&apos;";
+    else if (c == '"') out += "&quot;";
+    else out += c;
+  }
+  return out;
+}
+
+std::string ReferenceText(KespTag tag, uint32_t depth) {
+  std::string out;
+  if (depth != 0) out += "\r\n" + std::string(depth, '\t');
+  const std::string name = vxGetKespTagName(tag);
+  out += "<" + name;
+  for (int32_t i = 0; i < vxGetKespTagAttrCount(tag); ++i) {
+    out += std::string(" ") + vxGetKespTagAttrName(tag, i) + "=\"";
+    out += EscapeAttribute(vxGetKespTagAttrValue(tag, i)) + "\"";
+  }
+  std::string children;
+  for (int32_t i = 0; i < vxGetKespTagSubTagCount(tag); ++i)
+    children += ReferenceText(vxGetKespTagSubTag(tag, i, 0), depth + 1);
+  const std::string value = vxGetKespTagValue(tag);
+  if (children.empty() && value.empty()) return out + "/>";
+  out += ">";
+  if (!value.empty()) out += "\r\n" + std::string(depth + 1, '\t') + value;
+  return out + children + "\r\n" + std::string(depth, '\t') + "</" + name + ">";
+}
+
+std::string Chain(int depth, bool values) {
+  std::string s;
+  for (int i = 0; i < depth; ++i) s += "<c" + std::to_string(i % 3) + " k=\"" + std::to_string(i) + "&amp;\">" + (values ? "v" : "");
+  for (int i = depth; i-- > 0;) s += std::string(values && i % 2 ? "w" : "") + "</c" + std::to_string(i % 3) + ">";
+  return s;
+}
+
+// Same bytes and same calls as the plain walk, for shapes that reach the writer's
+// corners: indents long enough to be spliced in, value lines of tags with
+// children (spliced in after them) at every depth, names and attribute values
+// around 32 bytes (measured as they are written up to there), long values.
+TEST(Documents, SerializerMatchesAPlainWalkInTextAndCalls) {
+  const std::string name31(31, 'n'), name33(33, 'm');
+  const std::string longValue = std::string(40, 'q') + "&lt;" + std::string(30, '\'') + "&quot;";
+  struct Case {
+    std::string what;
+    std::string markup;
+    uint32_t depth;
+  } const cases[] = {
+      {"chain past the spliced indents", Chain(300, false), 0},
+      {"chain with values at every level", Chain(300, true), 0},
+      {"mixed tree started deep", "<a>x<b>y<c/>z</b><d k=\"1\">w</d></a>", 400},
+      {"mixed tree at the edge of splicing", "<a>x<b>y<c/></b></a>", 254},
+      {"names around 32 bytes", "<" + name31 + " " + name33 + "=\"" + name31 + "\"><" + name33 + "/></" + name31 + ">", 1},
+      {"attribute values around 32 bytes",
+       "<a v31=\"" + std::string(31, 'x') + "\" v32=\"" + std::string(31, 'x') + "&amp;\" v33=\"" +
+           std::string(32, 'x') + "&lt;\" long=\"" + longValue + "\"/>",
+       0},
+      {"long value and attribute", "<a k=\"" + std::string(5000, 'x') + "&gt;\">" + std::string(5000, 'y') + "<b/></a>", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Tree t(c.markup);
+    ASSERT_NE(t.root(), 0u);
+    std::string expected, got;
+    std::vector<std::string> expectedCalls, gotCalls;
+    {
+      CallLog log;
+      expected = ReferenceText(t.root(), c.depth);
+      expectedCalls = log.lines();
+    }
+    {
+      CallLog log;
+      got = KespToText(t.root(), c.depth);
+      gotCalls = log.lines();
+    }
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(gotCalls, expectedCalls);
+  }
+}
+
 // --- Loading through a stub ---------------------------------------------------
 
 std::string Markup(size_t size) {

@@ -7,8 +7,10 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <latch>
 #include <set>
 #include <string>
 #include <string_view>
@@ -467,6 +469,60 @@ TEST(VoZuzuHandles, ManyThreadsParseAndReadAtOnce) {
   }
   for (auto& th : threads) th.join();
   for (int t = 0; t < 4; ++t) EXPECT_EQ(good[t], 200) << "thread " << t;
+}
+
+// Getters answer from a per-thread memo of the tree last read: a release on
+// another thread, ordered before the next getter, must still make that getter
+// refuse, and the tree counts as released at once.
+TEST(VoZuzuHandles, AReleaseOnAnotherThreadIsSeenByTheNextGetter) {
+  const int32_t trees = vzLiveTrees();
+  const Parsed p = Parse("<a x=\"1\"><b/><c/></a>");
+  ASSERT_NE(p.root, 0u);
+  const KespTag child = vxGetKespTagSubTag(p.root, 1, 0);
+  std::latch read(1), released(1);
+  std::string before, after;
+  std::thread reader([&] {
+    before = Dump(p.root);  // the reader's memo now holds the tree
+    read.count_down();
+    released.wait();
+    after = Dump(p.root) + "|" + Dump(child) + "|" + Str(vxGetKespTagAttr(p.root, "x")) + "|" +
+            std::to_string(vxGetKespTagSubTagCount(p.root)) + "|" + std::to_string(vxGetKespTagAttrCount(p.root));
+  });
+  read.wait();
+  EXPECT_EQ(vxReleaseKespTree(p.root), 1);
+  EXPECT_EQ(vzLiveTrees(), trees);
+  released.count_down();
+  reader.join();
+  EXPECT_EQ(before, "a[x=1]{b,c}");
+  EXPECT_EQ(after, "||(null)|0|0");
+}
+
+// Readers racing a release of their tree (a caller's race, but not a crash):
+// each getter sees the tree whole or refuses; under the sanitizers no freed
+// memory is read.
+TEST(VoZuzuHandles, GettersRacingAReleaseSeeTheTreeOrNothing) {
+  for (int round = 0; round < 20; ++round) {
+    const Parsed p = Parse("<a><b x=\"1\"/><b x=\"2\" y=\"3\"/></a>");
+    ASSERT_NE(p.root, 0u);
+    std::atomic<int> ready{0};
+    std::atomic<bool> odd{false};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 2; ++t) {
+      readers.emplace_back([&] {
+        ready.fetch_add(1);
+        for (int i = 0; i < 2000; ++i) {
+          const int32_t children = vxGetKespTagSubTagCount(p.root);
+          const int32_t attrs = vxGetKespTagAttrCount(vxGetKespTagSubTag(p.root, 1, 0));
+          if ((children != 2 && children != 0) || (attrs != 2 && attrs != 0)) odd = true;
+        }
+      });
+    }
+    while (ready.load() < 2) std::this_thread::yield();
+    EXPECT_EQ(vxReleaseKespTree(p.root), 1);
+    for (auto& r : readers) r.join();
+    EXPECT_FALSE(odd.load()) << "round " << round;
+    EXPECT_EQ(vxGetKespTagSubTagCount(p.root), 0);
+  }
 }
 
 // --- Failures ------------------------------------------------------------------

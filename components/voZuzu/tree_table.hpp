@@ -21,6 +21,8 @@ class TreeTable {
     const KespTree* tree;
     uint32_t base;   // handle of tags[0]
     uint32_t index;  // index of the tag in tree->tags
+    uint32_t count;  // number of tags in the tree
+    const std::shared_ptr<const KespTree>* shared;  // the table's reference, to share the tree
   };
 
   // The tag a handle names. False for 0 and for stale or foreign handles.
@@ -29,16 +31,16 @@ class TreeTable {
       uint32_t base;
       const auto* run = trees_.Find(tag, &base);
       if (run == nullptr) return false;
-      cache_ = {run->payload.tree.get(), base, run->count};
+      cache_ = {&run->payload.tree, base, run->count};
     }
-    *hit = {cache_.tree, cache_.base, tag - cache_.base};
+    *hit = {cache_.tree->get(), cache_.base, tag - cache_.base, cache_.count, cache_.tree};
     return true;
   }
 
   // Registers a tree owned by `owner` (0: the caller) and takes it. Returns its root
   // handle, or 0 (leaving the tree with the caller) when no run of free handles is
   // long enough.
-  KespTag Add(std::unique_ptr<KespTree>& tree, KespParser owner) {
+  KespTag Add(std::shared_ptr<const KespTree>& tree, KespParser owner) {
     const uint32_t count = static_cast<uint32_t>(tree->tags.size());  // the builder keeps it in 32 bits
     Entry entry{std::move(tree), owner};
     const KespTag root = trees_.Add(count, std::move(entry));
@@ -58,8 +60,8 @@ class TreeTable {
   }
 
   // Takes out the tree whose root is `root` when `owner` owns it; the caller
-  // destroys it (outside any lock). Null when there is no such tree.
-  std::unique_ptr<KespTree> Remove(KespTag root, KespParser owner) {
+  // drops it (outside any lock). Null when there is no such tree.
+  std::shared_ptr<const KespTree> Remove(KespTag root, KespParser owner) {
     const auto* run = trees_.At(root);
     if (run == nullptr || run->payload.owner != owner) return nullptr;
     cache_ = {};
@@ -70,11 +72,11 @@ class TreeTable {
 
  private:
   struct Entry {
-    std::unique_ptr<KespTree> tree;
+    std::shared_ptr<const KespTree> tree;
     KespParser owner;
   };
   struct Cache {
-    const KespTree* tree = nullptr;
+    const std::shared_ptr<const KespTree>* tree = nullptr;  // in the run's entry, which stays put while it lives
     uint32_t base = 0;
     uint32_t count = 0;
   };

@@ -1,7 +1,10 @@
-// The C interface of voZuzu: parsers and tag handles over the tables, safe to
-// call from any thread (see "Thread safety" below), with an optional call log.
+// The C interface of voZuzu: parsers and tag handles over the tables, with an
+// optional call log. Any thread may call. A getter on a tag whose tree was
+// released before the call (in the caller's order) is refused; one racing that
+// release gives the tag's data or the failure result. See "Thread safety" below.
 #include "voZuzu.h"
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -14,13 +17,24 @@
 #include "kesp_tree.hpp"
 #include "parser.hpp"
 #include "parser_table.hpp"
+#include "recent_tree.hpp"
 #include "tree_table.hpp"
 
 // Thread safety: one mutex guards the tables and is held only for lookups and
 // bookkeeping; parsing runs under the parser's own mutex, so parses on different
-// parsers run side by side and getters never wait for a parse. Strings handed
-// out stay valid until their tree is released. Lock order: a parser's mutex,
-// then the table mutex; the log function is called outside both.
+// parsers run side by side and getters never wait for a parse. Lock order: a
+// parser's mutex, then the table mutex; the log function is called outside both.
+//
+// Tag getters first ask this thread's RecentTree, without the lock. It answers
+// only while no tree has been removed since it was filled (a count bumped under
+// the lock, read with acquire), so a release ordered before a getter (on this
+// thread, or on another one that synchronized with it) always sends the getter to
+// the table, which refuses the stale tag. A getter racing a release of its own
+// tree on another thread answers as if it came first or is refused; either way it
+// reads only a tree it shares, never freed memory. A tree can therefore outlive
+// its release until each thread that read it last looks up again (or exits): at
+// most one tree a thread, and never visible through a handle. Strings handed out
+// stay valid until their tree is released.
 
 namespace vozuzu {
 namespace {
@@ -52,8 +66,13 @@ void NoteParse(const Parser& parser) {
 
 // ---- Call log --------------------------------------------------------------
 
-using zivoda::component::Log;
 using zivoda::component::Returns;
+
+// Logs one call; the check is inlined, so a getter with the log off pays one load.
+template <class... Parts>
+inline void LogCall(const char* name, const Parts&... parts) {
+  if (zivoda::component::CallLogEnabled()) zivoda::component::Log(name, parts...);
+}
 
 // ---- Lookups ---------------------------------------------------------------
 
@@ -63,19 +82,59 @@ std::shared_ptr<Parser> FindParser(KespParser id) {
   return r.parsers.Find(id);
 }
 
-// Calls f with the tag's record under the table lock; `failure` for a bad tag.
+// The locked half of WithTag: looks tag up in the table and remembers its tree.
 template <class R, class F>
-R WithTag(KespTag tag, R failure, F&& f) {
+[[gnu::noinline]] R WithTagLocked(KespTag tag, R failure, F& f, RecentTree* recent) {
+  std::shared_ptr<const KespTree> dropped;  // a tree the memo let go of: dropped after the lock
   Registry& r = Tables();
   std::lock_guard lock(r.mutex);
+  const uint64_t removals = gTreeRemovals.load(std::memory_order_relaxed);  // bumped only under the lock
   TreeTable::Hit hit;
-  if (!r.trees.Find(tag, &hit)) return failure;
+  if (!r.trees.Find(tag, &hit)) {
+    if (recent != nullptr) dropped = recent->Forget();
+    return failure;
+  }
+  if (recent != nullptr) dropped = recent->Remember(hit, removals);
   return f(hit, hit.tree->tags[hit.index]);
+}
+
+// Calls f with the tag's record, from this thread's RecentTree when it holds the
+// tag, else under the table lock; `failure` for a bad tag.
+template <class R, class F>
+R WithTag(KespTag tag, R failure, F&& f) {
+  RecentTree* recent = RecentTree::OfThisThread();
+  if (recent != nullptr && recent->Holds(tag)) {
+    const TreeTable::Hit hit = recent->At(tag);
+    return f(hit, hit.tree->tags[hit.index]);
+  }
+  return WithTagLocked(tag, failure, f, recent);
+}
+
+// Takes the tree whose root is `root` out of the table when `owner` owns it, and
+// puts every RecentTree out of date. Runs with the table lock held.
+std::shared_ptr<const KespTree> RemoveTree(Registry& r, KespTag root, KespParser owner) {
+  std::shared_ptr<const KespTree> tree = r.trees.Remove(root, owner);
+  if (tree) gTreeRemovals.fetch_add(1, std::memory_order_release);
+  return tree;
+}
+
+// After a removal on this thread: lets go of this thread's memo too, so the
+// tree's memory goes now unless another thread still reads it.
+std::shared_ptr<const KespTree> ForgetOnThisThread() {
+  RecentTree* recent = RecentTree::OfThisThread();
+  return recent != nullptr ? recent->Forget() : nullptr;
 }
 
 // Registers the tree that parser `id` just parsed, owned by the parser.
 // Runs with the parser's mutex held.
-void RegisterTree(KespParser id, Parser& parser, std::unique_ptr<KespTree> tree) {
+void RegisterTree(KespParser id, Parser& parser, std::unique_ptr<KespTree> built) {
+  std::shared_ptr<const KespTree> tree;
+  try {
+    tree = std::move(built);
+  } catch (const std::bad_alloc&) {
+    parser.Fail("out of memory");
+    return;
+  }
   Registry& r = Tables();
   std::lock_guard lock(r.mutex);
   if (!r.parsers.Holds(id, &parser)) {
@@ -104,7 +163,7 @@ KespParser vxCreateKespParser(void) {
   } catch (const std::bad_alloc&) {
     id = 0;
   }
-  Log("vxCreateKespParser", Returns{id});
+  LogCall("vxCreateKespParser", Returns{id});
   return id;
 }
 
@@ -118,7 +177,7 @@ int32_t vxParserKespBuffer(KespParser parser, const void* bytes, int32_t count, 
     if (result.tree) RegisterTree(parser, *p, std::move(result.tree));
     if (wasGathering && p->state() != Parser::State::kGathering) NoteParse(*p);
   }
-  Log("vxParserKespBuffer", parser, count, last);
+  LogCall("vxParserKespBuffer", parser, count, last);
   return taken;
 }
 
@@ -141,12 +200,12 @@ KespTag vxGetParserKesp(KespParser parser, int32_t keep) {
       }
     }
   }
-  Log("vxGetParserKesp", parser, keep, Returns{root});
+  LogCall("vxGetParserKesp", parser, keep, Returns{root});
   return root;
 }
 
 int32_t vxDeleteKespParser(KespParser parser) {
-  std::unique_ptr<KespTree> tree;  // destroyed last, outside both locks
+  std::shared_ptr<const KespTree> tree;  // dropped last, outside both locks
   std::shared_ptr<Parser> p;
   {
     Registry& r = Tables();
@@ -158,10 +217,11 @@ int32_t vxDeleteKespParser(KespParser parser) {
     if (p->state() == Parser::State::kParsed) {
       Registry& r = Tables();
       std::lock_guard lock(r.mutex);
-      tree = r.trees.Remove(p->root(), parser);
+      tree = RemoveTree(r, p->root(), parser);
     }
   }
-  Log("vxDeleteKespParser", parser);
+  const std::shared_ptr<const KespTree> remembered = tree ? ForgetOnThisThread() : nullptr;
+  LogCall("vxDeleteKespParser", parser);
   return p ? 1 : 0;
 }
 
@@ -169,7 +229,7 @@ const char* vxGetKespTagName(KespTag tag) {
   const char* name = WithTag(tag, kEmptyString, [](const TreeTable::Hit& hit, const TagRecord& t) {
     return hit.tree->String(t.name);
   });
-  Log("vxGetKespTagName", tag);
+  LogCall("vxGetKespTagName", tag);
   return name;
 }
 
@@ -177,7 +237,7 @@ const char* vxGetKespTagValue(KespTag tag) {
   const char* value = WithTag(tag, kEmptyString, [](const TreeTable::Hit& hit, const TagRecord& t) {
     return hit.tree->String(t.value);
   });
-  Log("vxGetKespTagValue", tag);
+  LogCall("vxGetKespTagValue", tag);
   return value;
 }
 
@@ -193,7 +253,7 @@ const char* vxGetKespTagAttr(KespTag tag, const char* name) {
                       return nullptr;
                     });
   }
-  Log("vxGetKespTagAttr", tag, name);
+  LogCall("vxGetKespTagAttr", tag, name);
   return value;
 }
 
@@ -202,7 +262,7 @@ int32_t vxGetKespTagAttrCount(KespTag tag) {
   const int32_t count = WithTag(tag, int32_t{0}, [](const TreeTable::Hit&, const TagRecord& t) {
     return static_cast<int32_t>(t.attrCount);
   });
-  Log("vxGetKespTagAttrCount", tag, Returns{static_cast<uint32_t>(count)});
+  LogCall("vxGetKespTagAttrCount", tag, Returns{static_cast<uint32_t>(count)});
   return count;
 }
 
@@ -211,7 +271,7 @@ const char* vxGetKespTagAttrName(KespTag tag, int32_t index) {
     if (index < 0 || static_cast<uint32_t>(index) >= t.attrCount) return kEmptyString;
     return hit.tree->String(hit.tree->attrs[t.firstAttr + static_cast<uint32_t>(index)].name);
   });
-  Log("vxGetKespTagAttrName", tag, index);
+  LogCall("vxGetKespTagAttrName", tag, index);
   return name;
 }
 
@@ -220,7 +280,7 @@ const char* vxGetKespTagAttrValue(KespTag tag, int32_t index) {
     if (index < 0 || static_cast<uint32_t>(index) >= t.attrCount) return kEmptyString;
     return hit.tree->String(hit.tree->attrs[t.firstAttr + static_cast<uint32_t>(index)].value);
   });
-  Log("vxGetKespTagAttrValue", tag, index);
+  LogCall("vxGetKespTagAttrValue", tag, index);
   return value;
 }
 
@@ -228,7 +288,7 @@ int32_t vxGetKespTagSubTagCount(KespTag tag) {
   const int32_t count = WithTag(tag, int32_t{0}, [](const TreeTable::Hit&, const TagRecord& t) {
     return static_cast<int32_t>(t.childCount);
   });
-  Log("vxGetKespTagSubTagCount", tag, Returns{static_cast<uint32_t>(count)});
+  LogCall("vxGetKespTagSubTagCount", tag, Returns{static_cast<uint32_t>(count)});
   return count;
 }
 
@@ -240,18 +300,19 @@ KespTag vxGetKespTagSubTag(KespTag tag, int32_t index, int32_t kind) {
       return hit.base + t.firstChild + static_cast<uint32_t>(index);
     });
   }
-  Log("vxGetKespTagSubTag", tag, index, kind, Returns{child});
+  LogCall("vxGetKespTagSubTag", tag, index, kind, Returns{child});
   return child;
 }
 
 int32_t vxReleaseKespTree(KespTag root) {
-  std::unique_ptr<KespTree> tree;
+  std::shared_ptr<const KespTree> tree;
   {
     Registry& r = Tables();
     std::lock_guard lock(r.mutex);
-    tree = r.trees.Remove(root, 0);
+    tree = RemoveTree(r, root, 0);
   }
-  Log("vxReleaseKespTree", root);
+  const std::shared_ptr<const KespTree> remembered = tree ? ForgetOnThisThread() : nullptr;
+  LogCall("vxReleaseKespTree", root);
   return tree ? 1 : 0;
 }
 
@@ -266,7 +327,7 @@ int32_t vxGetKespParserError(KespParser parser, KespParseError* out) {
       }
     }
   }
-  Log("vxGetKespParserError", parser);
+  LogCall("vxGetKespParserError", parser);
   return failed;
 }
 
@@ -276,7 +337,7 @@ int32_t vxGetLastKespError(KespParseError* out) {
     *out = tLastParse.error;
     failed = 1;
   }
-  Log("vxGetLastKespError");
+  LogCall("vxGetLastKespError");
   return failed;
 }
 
