@@ -1,4 +1,4 @@
-// The flat form of a parsed document: tags in breadth-first order, so a tag's
+// The flat form of a parsed document: tags laid out so that a tag's
 // children are one contiguous run and every getter is an index. Names and values
 // are 32-bit references into the tree's own parsed copy of the text (or a buffer
 // of joined values); small records keep the tree cheap to build.

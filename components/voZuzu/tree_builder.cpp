@@ -1,6 +1,6 @@
 // Parses a document with pugixml (iterative; it expands only the five predefined
-// entities and character references) and flattens it breadth-first with a queue,
-// so nothing recurses per nesting level. A DOCTYPE that declares an entity is
+// entities and character references) and flattens it with an explicit stack, so
+// nothing recurses per nesting level. A DOCTYPE that declares an entity is
 // refused, so no input can expand.
 #include "tree_builder.hpp"
 
@@ -81,7 +81,8 @@ ParseFailure DescribePugiError(const pugi::xml_parse_result& result, const Sourc
   }
 }
 
-// Flattens the element tree under one root into a KespTree, breadth-first.
+// Flattens the element tree under one root into a KespTree: flat arrays of
+// records in which every element's children are contiguous.
 class Flattener {
  public:
   Flattener(KespTree& tree, size_t size, std::vector<pugi::xml_node>& queue)
@@ -90,34 +91,43 @@ class Flattener {
   }
 
   // Returns false and fills failure_ when the tree breaks a rule.
+  //
+  // Elements are visited in document order (an explicit stack, no recursion),
+  // which is the order pugixml laid its nodes and our text out in memory; each
+  // element's children get their block of records when the element is visited,
+  // so every element's children stay contiguous.
   bool Run(pugi::xml_node root) {
-    queue_.push_back(root);
     tree_.tags.push_back({Keep(root.name()), tree_.empty, 0, 0, 0, 0});
-    size_t levelEnd = 1;  // tags below this index are at `depth`
-    int depth = 1;
-    for (size_t i = 0; i < tree_.tags.size(); ++i) {
-      if (i == levelEnd) {
-        ++depth;
-        levelEnd = tree_.tags.size();
-      }
-      const pugi::xml_node node = queue_[i];
+    queue_.push_back(root);
+    pending_.push_back({0, 1});
+    while (!pending_.empty()) {
+      const Pending at = pending_.back();
+      pending_.pop_back();
+      const pugi::xml_node node = queue_.back();
+      queue_.pop_back();
+      const size_t i = at.tag;
       if (!AddAttributes(node, i)) return false;
       // The first text of an element sits in the element itself (parse_embed_pcdata).
       Value value;
       value.Add(node.value());
       const size_t firstChild = tree_.tags.size();
+      const size_t stacked = queue_.size();
       for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
         const pugi::xml_node_type type = child.type();
         if (type == pugi::node_pcdata || type == pugi::node_cdata) {
           value.Add(child.value());
         } else if (type == pugi::node_element) {
-          if (depth >= KESP_MAX_DEPTH) return Fail(child.name() - 1, kTooDeep);
+          if (at.depth >= KESP_MAX_DEPTH) return Fail(child.name() - 1, kTooDeep);
           if (tree_.tags.size() >= std::numeric_limits<uint32_t>::max())
             return Fail(child.name() - 1, "too many elements");
+          pending_.push_back({tree_.tags.size(), at.depth + 1});
           tree_.tags.push_back({Keep(child.name()), tree_.empty, 0, 0, 0, 0});
           queue_.push_back(child);
         }
       }
+      // The first child on top, so it is visited next.
+      std::reverse(queue_.begin() + static_cast<std::ptrdiff_t>(stacked), queue_.end());
+      std::reverse(pending_.end() - static_cast<std::ptrdiff_t>(queue_.size() - stacked), pending_.end());
       TagRecord& tag = tree_.tags[i];
       tag.value = Finish(value);
       tag.firstChild = static_cast<uint32_t>(firstChild);
@@ -150,9 +160,11 @@ class Flattener {
 
   // A reference to a string that pugixml parsed in place, so it is in the tree's
   // text already; anything else (pugixml has no reason to make one) is copied.
+  // A string in the text is kept by its offset without reading it (an empty one
+  // is its NUL), so building touches the parsed text no more than it must.
   StringRef Keep(const char* s) {
-    if (*s == 0) return tree_.empty;
     if (InText(s)) return static_cast<StringRef>(s - begin_);
+    if (*s == 0) return tree_.empty;
     return AddJoined(s, std::strlen(s));
   }
 
@@ -207,9 +219,21 @@ class Flattener {
     const AttrRecord* attrs = tree_.attrs.data() + first;
     auto name = [&](size_t j) { return std::string_view(tree_.String(attrs[j].name)); };
     if (count <= 16) {
-      for (size_t j = 1; j < count; ++j)
+      // Each name measured once; left uninitialised (filled before it is read).
+      struct Name {
+        const char* bytes;
+        size_t size;
+        bool operator==(const Name& o) const {
+          return size == o.size && bytes[0] == o.bytes[0] && std::memcmp(bytes, o.bytes, size) == 0;
+        }
+      };
+      Name names[16];
+      for (size_t j = 0; j < count; ++j) {
+        const std::string_view n = name(j);
+        names[j] = Name{n.data(), n.size()};
         for (size_t k = 0; k < j; ++k)
-          if (name(j) == name(k)) return &attrs[j];
+          if (names[j] == names[k]) return &attrs[j];
+      }
       return nullptr;
     }
     std::vector<std::pair<std::string_view, size_t>> sorted;
@@ -227,10 +251,17 @@ class Flattener {
     return false;
   }
 
+  // An element waiting for its visit: its record and its nesting level.
+  struct Pending {
+    size_t tag;
+    int depth;
+  };
+
   KespTree& tree_;
   const char* begin_;
   const char* end_;
-  std::vector<pugi::xml_node>& queue_;  // the pugixml node of each tag, same index
+  std::vector<pugi::xml_node>& queue_;  // the pugixml nodes waiting for their visit, the next on top
+  std::vector<Pending> pending_;        // their records, in step with queue_
   ParseFailure failure_;
 };
 
@@ -263,37 +294,62 @@ BuildResult CheckTopLevel(const pugi::xml_document& doc, const char* text, size_
   return {};
 }
 
-// How many bytes of text are '<' and how many '='.
-std::pair<size_t, size_t> CountMarks(const char* text, size_t size) {
+// In one pass: how many bytes of text are '<', how many of those start "</" (an
+// end tag, so an element needs at most the difference), and how many are '='.
+struct Marks {
   size_t angles = 0;
+  size_t closes = 0;
   size_t equals = 0;
+};
+
+Marks CountMarks(const char* text, size_t size) {
+  Marks marks;
   size_t i = 0;
 #if defined(__SSE2__)
   const __m128i lt = _mm_set1_epi8('<');
+  const __m128i slash = _mm_set1_epi8('/');
   const __m128i eq = _mm_set1_epi8('=');
-  for (; i + 16 <= size; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-    angles += static_cast<size_t>(__builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lt))));
-    equals += static_cast<size_t>(__builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(v, eq))));
+  // Byte counters in the vector (a match is -1, so subtracting adds one), summed
+  // with psadbw every 255 blocks before a byte could overflow.
+  const __m128i zero = _mm_setzero_si128();
+  const auto total = [&zero](__m128i counts) {
+    const __m128i sums = _mm_sad_epu8(counts, zero);
+    return static_cast<size_t>(_mm_cvtsi128_si64(sums)) +
+           static_cast<size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+  };
+  while (i + 17 <= size) {
+    __m128i a = zero, c = zero, e = zero;
+    for (int block = 0; block < 255 && i + 17 <= size; ++block, i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
+      const __m128i open = _mm_cmpeq_epi8(v, lt);
+      a = _mm_sub_epi8(a, open);
+      c = _mm_sub_epi8(c, _mm_and_si128(open, _mm_cmpeq_epi8(next, slash)));
+      e = _mm_sub_epi8(e, _mm_cmpeq_epi8(v, eq));
+    }
+    marks.angles += total(a);
+    marks.closes += total(c);
+    marks.equals += total(e);
   }
 #endif
   for (; i < size; ++i) {
-    angles += text[i] == '<';
-    equals += text[i] == '=';
+    marks.angles += text[i] == '<';
+    marks.closes += text[i] == '<' && i + 1 < size && text[i + 1] == '/';
+    marks.equals += text[i] == '=';
   }
-  return {angles, equals};
+  return marks;
 }
 
-// Every element has a '<' and every attribute an '=', and each takes at least
-// four bytes ("<a/>", ' a=""'): reserving that much up front spares the flat
-// arrays their regrowth (pages never written cost nothing).
+// Every element has a '<' that does not start an end tag, and every attribute an
+// '=', and each takes at least four bytes ("<a/>", ' a=""'): reserving that much
+// up front spares the flat arrays their regrowth (pages never written cost nothing).
 void ReserveFor(const char* text, size_t size, KespTree& tree, std::vector<pugi::xml_node>& queue) {
-  auto [angles, equals] = CountMarks(text, size);
-  angles = std::min(angles, size / 4 + 1);
-  equals = std::min(equals, size / 4);
+  const Marks marks = CountMarks(text, size);
+  const size_t elements = std::min(marks.angles - marks.closes, size / 4 + 1);
+  const size_t equals = std::min(marks.equals, size / 4);
   try {
-    tree.tags.reserve(angles);
-    queue.reserve(angles);
+    tree.tags.reserve(elements);
+    queue.reserve(elements);
     tree.attrs.reserve(equals);
   } catch (const std::bad_alloc&) {
     // Grow as needed instead.

@@ -1,5 +1,5 @@
 // Turns a whole document into a KespTree: pugixml parses a private copy of the
-// bytes in place, then the tree is flattened breadth-first and checked for what
+// bytes in place, then the tree is flattened in document order and checked for what
 // pugixml lets through (several roots, stray text, duplicate attributes, entity
 // declarations, NUL bytes, nesting deeper than KESP_MAX_DEPTH).
 #pragma once

@@ -1,5 +1,5 @@
 // The live trees and the tag handles that reach them. Each tree takes a run of
-// handle values (its tags in breadth-first order, root first), so a tag handle
+// handle values (its tags in record order, root first), so a tag handle
 // resolves to a tree and an index; the latest tree looked up is remembered, as
 // getters tend to walk one tree. Not thread-safe by itself.
 #pragma once
