@@ -219,20 +219,13 @@ class Flattener {
     const AttrRecord* attrs = tree_.attrs.data() + first;
     auto name = [&](size_t j) { return std::string_view(tree_.String(attrs[j].name)); };
     if (count <= 16) {
-      // Each name measured once; left uninitialised (filled before it is read).
-      struct Name {
-        const char* bytes;
-        size_t size;
-        bool operator==(const Name& o) const {
-          return size == o.size && bytes[0] == o.bytes[0] && std::memcmp(bytes, o.bytes, size) == 0;
+      // Few names: compare them pairwise as they are, most differ at the first byte.
+      for (size_t j = 1; j < count; ++j) {
+        const char* a = tree_.String(attrs[j].name);
+        for (size_t k = 0; k < j; ++k) {
+          const char* b = tree_.String(attrs[k].name);
+          if (a[0] == b[0] && std::strcmp(a, b) == 0) return &attrs[j];
         }
-      };
-      Name names[16];
-      for (size_t j = 0; j < count; ++j) {
-        const std::string_view n = name(j);
-        names[j] = Name{n.data(), n.size()};
-        for (size_t k = 0; k < j; ++k)
-          if (names[j] == names[k]) return &attrs[j];
       }
       return nullptr;
     }
