@@ -3,7 +3,9 @@
  * handles. Every handle is an id into a table: a stale or foreign handle gives the
  * empty result of the call (0, "" or null), never a crash. Any thread may call;
  * calls on one parser are serialized, and the strings handed out stay valid until
- * their tree is released. */
+ * their tree is released. A getter called after its tree's release (in the
+ * caller's order) gives the empty result; one racing the release on another
+ * thread gives the tag's data or the empty result, and never reads freed memory. */
 #ifndef VOZUZU_H
 #define VOZUZU_H
 
