@@ -1,8 +1,10 @@
 // UTF-8 <-> UTF-16 conversion of the library's text (every measure, draw and font
-// creation turns its UTF-8 into UTF-16 here): one code-page call straight into the
-// output, sized for the worst case, and the result ends at the first zero element.
+// creation turns its UTF-8 into UTF-16 here): code-page calls straight into the
+// output, sized for the worst case (UTF-8 output reused in chunks, so that room is
+// not cleared on every call), and the result ends at the first zero element.
 #include "ziVodaRerodo/utf.hpp"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <new>
@@ -72,12 +74,33 @@ void Utf16ToUtf8(const char16_t* text, int32_t n, std::string& out) {
     return;
   }
   const size_t worst = 3 * static_cast<size_t>(n);  // three bytes a unit at most
-  SizeForConversion(out, worst);
-  // Room beyond INT_MAX cannot be passed on; the call then counts first and fails
-  // (empty output) only if the text really needs more.
-  const int room = worst > INT_MAX ? INT_MAX : static_cast<int>(worst);
-  const int k = WideCharToMultiByte(CP_UTF8, 0, text, n, out.data(), room, nullptr, nullptr);
-  const size_t written = k > 0 ? static_cast<size_t>(k) : 0;
+  size_t written = 0;
+  if (out.capacity() < worst) {
+    SizeForConversion(out, worst);
+    // Room beyond INT_MAX cannot be passed on; the call then counts first and fails
+    // (empty output) only if the text really needs more.
+    const int room = worst > INT_MAX ? INT_MAX : static_cast<int>(worst);
+    const int k = WideCharToMultiByte(CP_UTF8, 0, text, n, out.data(), room, nullptr, nullptr);
+    written = k > 0 ? static_cast<size_t>(k) : 0;
+  } else {
+    // A string with room for the worst case is reused without growing it to that
+    // size, which would clear up to two thirds of it on every call: the text goes
+    // in chunks, each given three bytes a unit past what is written, and a
+    // surrogate pair is never cut between chunks. Growing within the capacity
+    // allocates nothing.
+    constexpr size_t kChunk = 16384;
+    const size_t units = static_cast<size_t>(n);
+    for (size_t at = 0; at < units;) {
+      size_t take = std::min(kChunk, units - at);
+      if (take < units - at && (text[at + take - 1] & 0xFC00) == 0xD800) --take;  // keep a pair whole
+      const size_t room = 3 * take;
+      if (out.size() < written + room) out.resize(written + room);
+      const int k = WideCharToMultiByte(CP_UTF8, 0, text + at, static_cast<int>(take), out.data() + written,
+                                        static_cast<int>(room), nullptr, nullptr);
+      written += k > 0 ? static_cast<size_t>(k) : 0;
+      at += take;
+    }
+  }
   const void* zero = std::memchr(out.data(), 0, written);
   out.resize(zero ? static_cast<size_t>(static_cast<const char*>(zero) - out.data()) : written);
 }

@@ -134,6 +134,41 @@ TEST(Utf16ToUtf8, WorstCaseOfThreeBytesAUnitFits) {
   }
 }
 
+// A string that already has room is filled in chunks of 16,384 units: a pair
+// that straddles a chunk's end must stay whole, and an unpaired high surrogate
+// there still gives one U+FFFD. Each text is converted into a fresh string and
+// into one reused from a longer text; both must give the bytes worked out here.
+TEST(Utf16ToUtf8, ReusedOutputAndPairsAcrossChunks) {
+  const std::u16string pair = u"\U0001F600";  // D83D DE00
+  struct Case {
+    const char* what;
+    size_t asciiBefore;
+    std::u16string tail;
+    std::string tailBytes;
+  };
+  const Case cases[] = {
+      {"pair across the first chunk end", 16383, pair, "\xF0\x9F\x98\x80"},
+      {"pair just inside", 16382, pair, "\xF0\x9F\x98\x80"},
+      {"pair just after", 16384, pair, "\xF0\x9F\x98\x80"},
+      {"unpaired high surrogate at the end", 16383, std::u16string(1, u'\xD83D') + u"x", "\xEF\xBF\xBDx"},
+      {"pair across the second chunk end", 32767, pair, "\xF0\x9F\x98\x80"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::u16string text = std::u16string(c.asciiBefore, u'a') + c.tail + u"\u20ACz";
+    const std::string expected = std::string(c.asciiBefore, 'a') + c.tailBytes + "\xE2\x82\xAC" "z";
+    std::string fresh;
+    zivoda::Utf16ToUtf8(text, fresh);
+    EXPECT_EQ(fresh.size(), expected.size());
+    EXPECT_TRUE(fresh == expected);
+    std::string reused;
+    zivoda::Utf16ToUtf8(std::u16string(40000, u'\u20AC'), reused);  // leaves 120,000 bytes of room
+    zivoda::Utf16ToUtf8(text, reused);
+    EXPECT_EQ(reused.size(), expected.size());
+    EXPECT_TRUE(reused == expected);
+  }
+}
+
 TEST(Utf16ToUtf8, OtherFormsAndBadCounts) {
   std::string out = "old";
   zivoda::Utf16ToUtf8(std::u16string(u"x\u00E9\0y", 4), out);  // the whole string, up to its zero
