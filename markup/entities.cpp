@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "markup/entities_append.h"
+#include "platform/cpu_features.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -222,10 +223,7 @@ bool EntityScanAvailable(EntityScan scan) {
     case EntityScan::kSse2: return true;
 #endif
 #if ZIVODA_ENTITIES_AVX2
-    case EntityScan::kAvx2: {
-      static const bool has = __builtin_cpu_supports("avx2") != 0;
-      return has;
-    }
+    case EntityScan::kAvx2: return cpu::kAvx2;
 #endif
     default: return false;
   }

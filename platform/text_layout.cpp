@@ -212,35 +212,36 @@ class ParagraphLayout {
   std::u16string_view Text() const { return text_; }
 
  private:
-  // Inlined: called once per glyph of every line.
-  [[gnu::always_inline]] void Place(LayoutLine& line, uint16_t font, uint32_t glyph, const GlyphPixels& pixels,
-                                    int64_t& pen) {
+  // The line's last run, a new one when it is not in font.
+  GlyphRun& RunOf(LayoutLine& line, uint16_t font) {
     std::vector<GlyphRun>& runs = layout_.runs;
     const auto at = static_cast<uint32_t>(layout_.glyphs.size());
     if (runs.size() == line.runBegin || runs.back().font != font) runs.push_back(GlyphRun{font, at, at});
-    const auto clamp32 = [](int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
-    layout_.glyphs.push_back(PlacedGlyph{glyph, clamp32(pen + pixels.x), pixels.y});
-    runs.back().end = at + 1;
+    return runs.back();
+  }
+
+  // Appends a glyph at the pen (plus its offset) and moves the pen past it.
+  [[gnu::always_inline]] void Append(uint32_t glyph, const GlyphPixels& pixels, int64_t& pen) {
+    layout_.glyphs.push_back(
+        PlacedGlyph{glyph, static_cast<int32_t>(std::clamp<int64_t>(pen + pixels.x, INT32_MIN, INT32_MAX)), pixels.y});
     pen += pixels.advance;
+  }
+
+  // Inlined: called once per glyph on the paths that place glyphs one by one.
+  [[gnu::always_inline]] void Place(LayoutLine& line, uint16_t font, uint32_t glyph, const GlyphPixels& pixels,
+                                    int64_t& pen) {
+    GlyphRun& run = RunOf(line, font);
+    Append(glyph, pixels, pen);
+    run.end = static_cast<uint32_t>(layout_.glyphs.size());
   }
 
   // Place() for glyphs [from, to) of one font in logical order, in one pass.
   void PlaceAll(LayoutLine& line, uint16_t font, size_t from, size_t to, int64_t& pen) {
     if (from >= to) return;
-    std::vector<GlyphRun>& runs = layout_.runs;
-    std::vector<PlacedGlyph>& placed = layout_.glyphs;
-    const auto at = static_cast<uint32_t>(placed.size());
-    if (runs.size() == line.runBegin || runs.back().font != font) runs.push_back(GlyphRun{font, at, at});
-    placed.reserve(placed.size() + (to - from));
-    int64_t x = pen;
-    for (size_t g = from; g < to; ++g) {
-      const GlyphPixels& pixels = glyphPixels_[g];
-      placed.push_back(PlacedGlyph{
-          glyphs_[g].glyph, static_cast<int32_t>(std::clamp<int64_t>(x + pixels.x, INT32_MIN, INT32_MAX)), pixels.y});
-      x += pixels.advance;
-    }
-    runs.back().end = static_cast<uint32_t>(placed.size());
-    pen = x;
+    GlyphRun& run = RunOf(line, font);
+    layout_.glyphs.reserve(layout_.glyphs.size() + (to - from));
+    for (size_t g = from; g < to; ++g) Append(glyphs_[g].glyph, glyphPixels_[g], pen);
+    run.end = static_cast<uint32_t>(layout_.glyphs.size());
   }
 
   void EmitEllipsis(LayoutLine& line, int64_t& pen) {

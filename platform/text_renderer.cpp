@@ -16,6 +16,7 @@
 #define ZIVODA_HAVE_AVX2_PATH 1
 #endif
 
+#include "platform/cpu_features.h"
 #include "platform/glyph_cache.h"
 #include "platform/text_line_mask.h"
 
@@ -99,11 +100,6 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
   return i;
 }
 
-// Read once at load; false before that, when the SSE2 loop gives the same pixels.
-const bool kHasAvx2 = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}();
 #endif
 
 class Painter {
@@ -155,7 +151,7 @@ class Painter {
   static void BlendRow(const uint8_t* coverage, uint32_t* out, int64_t count, uint32_t pixel) {
     int64_t i = 0;
 #if ZIVODA_HAVE_AVX2_PATH
-    if (kHasAvx2) i = BlendRowAvx2(coverage, out, count, pixel);
+    if (cpu::kAvx2) i = BlendRowAvx2(coverage, out, count, pixel);
 #endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();

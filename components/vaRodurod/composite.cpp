@@ -165,6 +165,9 @@ void TexelRowVector(const uint32_t* texels, uint32_t* dst, int32_t n, int mode, 
 void DrawCoverage(Canvas& canvas, const Placement& at, const CoverageMask& mask, const CoverageSource& source,
                   int blend, bool vector) {
   const int32_t columns = at.x1 - at.x0;
+  // Zero coverage leaves a pixel as it is when its source is 0, so a row's span
+  // may then grow to whole groups of eight within the columns: no scalar tail.
+  const bool widenSpans = source[0] == 0;
   for (int32_t y = at.y0; y < at.y1; ++y) {
     const int32_t ty = at.texelY + (y - at.y0);
     uint32_t* dst = canvas.row(y) + at.x0;
@@ -178,9 +181,7 @@ void DrawCoverage(Canvas& canvas, const Placement& at, const CoverageMask& mask,
     const int32_t begin = std::max(span.begin - at.texelX, 0);
     int32_t end = std::min(span.end - at.texelX, columns);
     if (begin >= end) continue;
-    // Zero coverage leaves a pixel as it is (its source is 0), so the span may
-    // grow to whole groups of eight within the columns: no scalar tail.
-    if (source[0] == 0) end = std::min(begin + (end - begin + 7) / 8 * 8, columns);
+    if (widenSpans) end = std::min(begin + (end - begin + 7) / 8 * 8, columns);
     if (vector) {
       CoverageOverRowVector(coverage + begin, dst + begin, end - begin, source);
     } else {
