@@ -579,6 +579,32 @@ TEST(VoZuzuFailures, MalformedDocumentsReportWhereAndWhy) {
   }
 }
 
+// A NUL anywhere is found: at the first byte of a chunk, inside the wide steps
+// of the copy and in its last few bytes, whatever the chunk boundaries.
+TEST(VoZuzuFailures, NulByteIsFoundWhereverItLies) {
+  std::string doc = "<a>";
+  for (int i = 0; i < 12; ++i) doc += "<b k=\"v\">text</b>";
+  doc += "</a>";
+  {
+    const Tree good(doc);
+    ASSERT_NE(good.root(), 0u);
+  }
+  for (size_t at = 1; at + 1 < doc.size(); ++at) {
+    std::string bad = doc;
+    bad[at] = '\0';
+    for (size_t split : {size_t{0}, at, at + 1, at / 2}) {
+      SCOPED_TRACE(testing::Message() << "NUL at " << at << ", chunks split at " << split);
+      const std::string_view whole(bad);
+      const Parsed p = split == 0 ? Parse(whole) : ParseChunks(std::vector<std::string_view>{whole.substr(0, split),
+                                                                                             whole.substr(split)});
+      EXPECT_EQ(p.root, 0u);
+      ASSERT_TRUE(p.failed);
+      EXPECT_NE(p.message.find("NUL byte"), std::string::npos) << p.message;
+      EXPECT_EQ(p.error.column, static_cast<int32_t>(at + 1));
+    }
+  }
+}
+
 TEST(VoZuzuFailures, SuccessClearsTheLastErrorAndGoodParsersHaveNone) {
   EXPECT_EQ(Parse("<a>").root, 0u);
   KespParseError error{};

@@ -29,11 +29,4 @@ std::vector<std::string_view> GatheredBytes::Pieces() const {
   return pieces;
 }
 
-void GatheredBytes::CopyTo(char* out) const {
-  for (const Block& b : blocks_) {
-    std::memcpy(out, b.bytes.get(), b.used);
-    out += b.used;
-  }
-}
-
 }  // namespace vozuzu

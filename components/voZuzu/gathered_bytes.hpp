@@ -16,8 +16,6 @@ class GatheredBytes {
   size_t size() const { return size_; }
   // The gathered bytes in order, as pieces.
   std::vector<std::string_view> Pieces() const;
-  // Copies every byte to out (size() bytes).
-  void CopyTo(char* out) const;
   void Clear() { *this = GatheredBytes(); }
 
  private:

@@ -1,5 +1,6 @@
 // Gathers a document chunk by chunk and parses it at the last chunk. The text is
-// copied once (from the blocks, or straight from a lone final chunk) into the
+// copied once (from the blocks, or straight from a lone final chunk), counting
+// its marks on the way, into the
 // buffer parsed in place and kept by the tree; the blocks stay intact until the
 // parse is over, to locate a failure in the text as it was written.
 #include "parser.hpp"
@@ -8,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "marking_copy.hpp"
 #include "source_text.hpp"
 #include "tree_builder.hpp"
 
@@ -46,11 +48,11 @@ std::unique_ptr<KespTree> Parser::Parse(const char* tail, size_t tailSize) {
     if (tailSize > 0) pieces.emplace_back(tail, tailSize);
     const size_t size = gathered_.size() + tailSize;
     std::unique_ptr<char[]> text(new char[size + 1]);
-    gathered_.CopyTo(text.get());
-    if (tailSize > 0) std::memcpy(text.get() + gathered_.size(), tail, tailSize);
+    MarkingCopy copy(text.get());
+    for (std::string_view piece : pieces) copy.Append(piece);
     text[size] = 0;
     const SourceText source(pieces);
-    BuildResult built = BuildKespTree(std::move(text), size, source);
+    BuildResult built = BuildKespTree(std::move(text), size, copy.marks(), source);
     if (built.tree) {
       tree = std::move(built.tree);
     } else {

@@ -6,11 +6,8 @@
 
 #include <pugixml.hpp>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -18,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -36,6 +34,16 @@ constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_doctype | p
 #define VOZUZU_STRING(x) #x
 #define VOZUZU_EXPAND_STRING(x) VOZUZU_STRING(x)
 constexpr char kTooDeep[] = "nesting deeper than " VOZUZU_EXPAND_STRING(KESP_MAX_DEPTH) " levels";
+
+// pugixml's node and attribute handles are one pointer each, null for none (its
+// public header declares them so). Testing that pointer spares the flattening a
+// library call per node and per attribute.
+static_assert(sizeof(pugi::xml_node) == sizeof(void*) && std::is_trivially_copyable_v<pugi::xml_node>);
+static_assert(sizeof(pugi::xml_attribute) == sizeof(void*) && std::is_trivially_copyable_v<pugi::xml_attribute>);
+template <class Handle>
+bool Present(Handle handle) {
+  return std::bit_cast<const void*>(handle) != nullptr;
+}
 
 bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -112,17 +120,20 @@ class Flattener {
       value.Add(node.value());
       const size_t firstChild = tree_.tags.size();
       const size_t stacked = queue_.size();
-      for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        const pugi::xml_node_type type = child.type();
-        if (type == pugi::node_pcdata || type == pugi::node_cdata) {
-          value.Add(child.value());
-        } else if (type == pugi::node_element) {
-          if (at.depth >= KESP_MAX_DEPTH) return Fail(child.name() - 1, kTooDeep);
-          if (tree_.tags.size() >= std::numeric_limits<uint32_t>::max())
-            return Fail(child.name() - 1, "too many elements");
+      for (pugi::xml_node child = node.first_child(); Present(child); child = child.next_sibling()) {
+        // An element's name lies in the text (parsed in place, never empty); the
+        // other children (character data) have none, so the name tells them apart
+        // without asking for the type.
+        const char* name = child.name();
+        if (InText(name) || child.type() == pugi::node_element) {
+          if (at.depth >= KESP_MAX_DEPTH) return Fail(name - 1, kTooDeep);
+          if (tree_.tags.size() >= std::numeric_limits<uint32_t>::max()) return Fail(name - 1, "too many elements");
           pending_.push_back({tree_.tags.size(), at.depth + 1});
-          tree_.tags.push_back({Keep(child.name()), tree_.empty, 0, 0, 0, 0});
+          tree_.tags.push_back({Keep(name), tree_.empty, 0, 0, 0, 0});
           queue_.push_back(child);
+        } else {
+          const pugi::xml_node_type type = child.type();
+          if (type == pugi::node_pcdata || type == pugi::node_cdata) value.Add(child.value());
         }
       }
       // The first child on top, so it is visited next.
@@ -200,7 +211,7 @@ class Flattener {
 
   bool AddAttributes(pugi::xml_node node, size_t tagIndex) {
     const size_t first = tree_.attrs.size();
-    for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
+    for (pugi::xml_attribute a = node.first_attribute(); Present(a); a = a.next_attribute())
       tree_.attrs.push_back({Keep(a.name()), Keep(a.value())});
     const size_t count = tree_.attrs.size() - first;
     if (tree_.attrs.size() > std::numeric_limits<uint32_t>::max()) return Fail(node.name(), "too many attributes");
@@ -287,57 +298,10 @@ BuildResult CheckTopLevel(const pugi::xml_document& doc, const char* text, size_
   return {};
 }
 
-// In one pass: how many bytes of text are '<', how many of those start "</" (an
-// end tag, so an element needs at most the difference), and how many are '='.
-struct Marks {
-  size_t angles = 0;
-  size_t closes = 0;
-  size_t equals = 0;
-};
-
-Marks CountMarks(const char* text, size_t size) {
-  Marks marks;
-  size_t i = 0;
-#if defined(__SSE2__)
-  const __m128i lt = _mm_set1_epi8('<');
-  const __m128i slash = _mm_set1_epi8('/');
-  const __m128i eq = _mm_set1_epi8('=');
-  // Byte counters in the vector (a match is -1, so subtracting adds one), summed
-  // with psadbw every 255 blocks before a byte could overflow.
-  const __m128i zero = _mm_setzero_si128();
-  const auto total = [&zero](__m128i counts) {
-    const __m128i sums = _mm_sad_epu8(counts, zero);
-    return static_cast<size_t>(_mm_cvtsi128_si64(sums)) +
-           static_cast<size_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
-  };
-  while (i + 17 <= size) {
-    __m128i a = zero, c = zero, e = zero;
-    for (int block = 0; block < 255 && i + 17 <= size; ++block, i += 16) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i + 1));
-      const __m128i open = _mm_cmpeq_epi8(v, lt);
-      a = _mm_sub_epi8(a, open);
-      c = _mm_sub_epi8(c, _mm_and_si128(open, _mm_cmpeq_epi8(next, slash)));
-      e = _mm_sub_epi8(e, _mm_cmpeq_epi8(v, eq));
-    }
-    marks.angles += total(a);
-    marks.closes += total(c);
-    marks.equals += total(e);
-  }
-#endif
-  for (; i < size; ++i) {
-    marks.angles += text[i] == '<';
-    marks.closes += text[i] == '<' && i + 1 < size && text[i + 1] == '/';
-    marks.equals += text[i] == '=';
-  }
-  return marks;
-}
-
 // Every element has a '<' that does not start an end tag, and every attribute an
 // '=', and each takes at least four bytes ("<a/>", ' a=""'): reserving that much
 // up front spares the flat arrays their regrowth (pages never written cost nothing).
-void ReserveFor(const char* text, size_t size, KespTree& tree, std::vector<pugi::xml_node>& queue) {
-  const Marks marks = CountMarks(text, size);
+void ReserveFor(const TextMarks& marks, size_t size, KespTree& tree, std::vector<pugi::xml_node>& queue) {
   const size_t elements = std::min(marks.angles - marks.closes, size / 4 + 1);
   const size_t equals = std::min(marks.equals, size / 4);
   try {
@@ -351,16 +315,19 @@ void ReserveFor(const char* text, size_t size, KespTree& tree, std::vector<pugi:
 
 }  // namespace
 
-BuildResult BuildKespTree(std::unique_ptr<char[]> text, size_t size, const SourceText& source) {
+BuildResult BuildKespTree(std::unique_ptr<char[]> text, size_t size, const TextMarks& marks,
+                          const SourceText& source) {
   try {
     if (size > KESP_MAX_DOCUMENT_BYTES) return Refuse(KESP_MAX_DOCUMENT_BYTES, "document too large");
-    if (const void* nul = std::memchr(text.get(), 0, size))
-      return Refuse(static_cast<const char*>(nul) - text.get(), "NUL byte in the document");
+    if (marks.nul) {
+      const void* nul = std::memchr(text.get(), 0, size);
+      return Refuse(nul != nullptr ? static_cast<const char*>(nul) - text.get() : 0, "NUL byte in the document");
+    }
 
     auto tree = std::make_unique<KespTree>();
     tree->text = std::move(text);
     std::vector<pugi::xml_node> queue;
-    ReserveFor(tree->text.get(), size, *tree, queue);
+    ReserveFor(marks, size, *tree, queue);
 
     pugi::xml_document doc;
     const pugi::xml_parse_result result =

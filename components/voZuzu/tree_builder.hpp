@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "kesp_tree.hpp"
+#include "marking_copy.hpp"
 #include "source_text.hpp"
 
 namespace vozuzu {
@@ -25,8 +26,9 @@ struct BuildResult {
 };
 
 // Parses text (size bytes and a NUL after them), a private copy of source that
-// becomes the tree's and is parsed in place. source, left intact, is only read
-// to describe a failure.
-BuildResult BuildKespTree(std::unique_ptr<char[]> text, size_t size, const SourceText& source);
+// becomes the tree's and is parsed in place; marks were counted on text as the
+// copy was made. source, left intact, is only read to describe a failure.
+BuildResult BuildKespTree(std::unique_ptr<char[]> text, size_t size, const TextMarks& marks,
+                          const SourceText& source);
 
 }  // namespace vozuzu
