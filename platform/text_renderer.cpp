@@ -1,7 +1,6 @@
 // The pixel work of DrawTextW: 0x00RRGGBB pixels, text colour blended by FreeType
-// coverage (exact division by 255; white over black, how the library draws, is
-// the coverage itself and skips the multiplies), rectangles filled for OPAQUE
-// backgrounds and decorations. One-bit bitmaps keep their two values: a pixel turns white when
+// coverage (exact division by 255), rectangles filled for OPAQUE backgrounds and
+// decorations. One-bit bitmaps keep their two values: a pixel turns white when
 // the blended result is light. Every write is inside the clip and the bitmap.
 #include "platform/text_renderer.h"
 
@@ -54,48 +53,35 @@ inline uint32_t ToMonochrome(uint32_t pixel) {
 
 #if ZIVODA_HAVE_AVX2_PATH
 // Eight pixels at a time where the processor has AVX2 (checked once at run
-// time); the same exact arithmetic as the scalar Blend. Returns the pixels done.
+// time); the same exact arithmetic as the scalar Blend. The channels are split
+// by masks into 16-bit lanes (blue and red of each pixel, then green and the
+// unused byte), so that the only shuffle is the one spreading the coverage
+// bytes to their pixels. Returns the pixels done.
 __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, uint32_t* out, int64_t count,
                                                      uint32_t pixel) {
+  const __m256i low = _mm256_set1_epi32(0x00FF00FF);
   const __m256i full = _mm256_set1_epi16(255);
   const __m256i half = _mm256_set1_epi16(128);
   const __m256i m257 = _mm256_set1_epi16(257);
-  const __m256i source = _mm256_cvtepu8_epi16(_mm_set1_epi32(static_cast<int>(pixel)));
-  const __m256i solid = _mm256_set1_epi32(static_cast<int>(pixel));
-  const bool white = pixel == 0x00FFFFFF;
-  const __m256i grey = _mm256_set1_epi32(0x010101);
+  const __m256i sourceEven = _mm256_set1_epi32(static_cast<int>(pixel & 0x00FF00FF));
+  const __m256i sourceOdd = _mm256_set1_epi32(static_cast<int>((pixel >> 8) & 0x00FF00FF));
   int64_t i = 0;
   for (; i + 8 <= count; i += 8) {
     uint64_t eight;
     std::memcpy(&eight, coverage + i, 8);
     if (eight == 0) continue;
-    if (eight == ~uint64_t{0}) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), solid);
-      continue;
-    }
-    const __m128i bytes = _mm_cvtsi64_si128(static_cast<long long>(eight));
+    const __m256i alpha32 = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(eight)));
     const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
-    if (white && _mm256_testz_si256(dst, dst)) {
-      // White over black, as the library draws: each colour is the coverage itself.
-      const __m256i alpha = _mm256_cvtepu8_epi32(bytes);
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_mullo_epi32(alpha, grey));
-      continue;
-    }
-    const __m128i pairs = _mm_unpacklo_epi8(bytes, bytes);
-    const __m256i alphaLo = _mm256_cvtepu8_epi16(_mm_unpacklo_epi16(pairs, pairs));  // pixels 0-3
-    const __m256i alphaHi = _mm256_cvtepu8_epi16(_mm_unpackhi_epi16(pairs, pairs));  // pixels 4-7
-    const __m256i dstLo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(dst));
-    const __m256i dstHi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(dst, 1));
-    __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(dstLo, _mm256_sub_epi16(full, alphaLo)),
-                                  _mm256_mullo_epi16(source, alphaLo));
-    __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(dstHi, _mm256_sub_epi16(full, alphaHi)),
-                                  _mm256_mullo_epi16(source, alphaHi));
+    const __m256i alpha = _mm256_or_si256(alpha32, _mm256_slli_epi32(alpha32, 16));  // in both 16-bit lanes
+    const __m256i inverse = _mm256_sub_epi16(full, alpha);
+    const __m256i dstEven = _mm256_and_si256(dst, low);
+    const __m256i dstOdd = _mm256_and_si256(_mm256_srli_epi16(dst, 8), low);
+    __m256i even = _mm256_add_epi16(_mm256_mullo_epi16(dstEven, inverse), _mm256_mullo_epi16(sourceEven, alpha));
+    __m256i odd = _mm256_add_epi16(_mm256_mullo_epi16(dstOdd, inverse), _mm256_mullo_epi16(sourceOdd, alpha));
     // round(x / 255) as (x + 128) * 257 >> 16: the same as Div255 up to 255 * 255.
-    lo = _mm256_mulhi_epu16(_mm256_add_epi16(lo, half), m257);
-    hi = _mm256_mulhi_epu16(_mm256_add_epi16(hi, half), m257);
-    // packus works per 128-bit lane: put the quarters back in order.
-    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed);
+    even = _mm256_mulhi_epu16(_mm256_add_epi16(even, half), m257);
+    odd = _mm256_mulhi_epu16(_mm256_add_epi16(odd, half), m257);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_or_si256(even, _mm256_slli_epi16(odd, 8)));
   }
   return i;
 }

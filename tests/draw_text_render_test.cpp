@@ -252,6 +252,23 @@ TEST(DrawTextRender, BlendsTheTextColourOverTheBackground) {
     }
   }
   EXPECT_TRUE(full);
+
+  // Exactly: each channel is (background * (255 - c) + colour * c + 127) / 255,
+  // with c the coverage that red text over black shows.
+  Canvas red(64, 24, kMono, -16, 0);
+  SetTextColor(red.dc(), RGB(255, 0, 0));
+  red.Draw(u"Mm", RECT{0, 0, 64, 24}, 0);
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 64; ++x) {
+      const uint32_t c = red.At(x, y) >> 16 & 0xFF;
+      uint32_t expected = 0;
+      for (int shift : {0, 8, 16}) {
+        const uint32_t v = ((0x00204060u >> shift & 0xFF) * (255 - c) + (0x00C80064u >> shift & 0xFF) * c + 127) / 255;
+        expected |= v << shift;
+      }
+      ASSERT_EQ(canvas.At(x, y), expected) << x << "," << y;
+    }
+  }
 }
 
 
