@@ -97,22 +97,22 @@ void MarkingCopy::Append(std::string_view piece) {
   const char* src = piece.data();
   const size_t n = piece.size();
   if (n == 0) return;
-  // The first byte by itself, with the carried previous byte.
-  size_t i = 0;
-  auto one = [&](char b, bool afterAngle) {
+  auto one = [&](size_t i, bool afterAngle) {
+    const char b = src[i];
     out_[i] = b;
     marks_.angles += b == '<';
     marks_.closes += b == '/' && afterAngle;
     marks_.equals += b == '=';
     marks_.nul |= b == 0;
-    ++i;
   };
-  one(src[0], afterAngle_);
+  // The first byte by itself, with the carried previous byte.
+  one(0, afterAngle_);
+  size_t i = 1;
 #if VOZUZU_X86
   i = kAvx2 ? CopyAvx2(src, out_, i, n, marks_) : i;
   i = CopySse2(src, out_, i, n, marks_);
 #endif
-  for (; i < n;) one(src[i], src[i - 1] == '<');
+  for (; i < n; ++i) one(i, src[i - 1] == '<');
   afterAngle_ = src[n - 1] == '<';
   out_ += n;
 }
