@@ -611,7 +611,11 @@ TEST(CodePage, BothWalkersMatchReference) {
 }
 
 TEST(CodePage, OneSequenceAtEveryOffsetOfAnAsciiRun) {
-  const std::string inserts[] = {"\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xE2\x82"};
+  const std::string inserts[] = {
+      "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xE2\x82",
+      // Three-byte forms, good and bad, and leads with too many continuations.
+      "\xE2\x82\xAC", "\xE2\x82\xAC\xC3\xA9 \xE6\x9D\xB1", "\xE0\x80\x80", "\xED\xA0\x80", "\xC0\x80",
+      "\xC3\xA9\xA9", "\xF0\x9F\x98", "\xE2\x82\xAC\xAC"};
   for (size_t len = 1; len <= 70; ++len) {
     for (size_t pos = 0; pos <= len; ++pos) {
       for (const auto& ins : inserts) {
