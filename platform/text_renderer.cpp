@@ -1,6 +1,7 @@
 // The pixel work of DrawTextW: 0x00RRGGBB pixels, text colour blended by FreeType
-// coverage (exact division by 255), rectangles filled for OPAQUE backgrounds and
-// decorations. One-bit bitmaps keep their two values: a pixel turns white when
+// coverage (exact division by 255; white over black, how the library draws, is
+// the coverage itself and skips the multiplies), rectangles filled for OPAQUE
+// backgrounds and decorations. One-bit bitmaps keep their two values: a pixel turns white when
 // the blended result is light. Every write is inside the clip and the bitmap.
 #include "platform/text_renderer.h"
 
@@ -65,6 +66,8 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
   const __m256i m257 = _mm256_set1_epi16(257);
   const __m256i sourceEven = _mm256_set1_epi32(static_cast<int>(pixel & 0x00FF00FF));
   const __m256i sourceOdd = _mm256_set1_epi32(static_cast<int>((pixel >> 8) & 0x00FF00FF));
+  const bool white = pixel == 0x00FFFFFF;
+  const __m256i grey = _mm256_set1_epi32(0x010101);
   int64_t i = 0;
   for (; i + 8 <= count; i += 8) {
     uint64_t eight;
@@ -72,6 +75,11 @@ __attribute__((target("avx2"))) int64_t BlendRowAvx2(const uint8_t* coverage, ui
     if (eight == 0) continue;
     const __m256i alpha32 = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(eight)));
     const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(out + i));
+    if (white && _mm256_testz_si256(dst, dst)) {
+      // White over black, as the library draws: each colour is the coverage itself.
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_mullo_epi32(alpha32, grey));
+      continue;
+    }
     const __m256i alpha = _mm256_or_si256(alpha32, _mm256_slli_epi32(alpha32, 16));  // in both 16-bit lanes
     const __m256i inverse = _mm256_sub_epi16(full, alpha);
     const __m256i dstEven = _mm256_and_si256(dst, low);
