@@ -49,7 +49,13 @@ RowSpan CoverageRowVector(const uint32_t* texels, uint8_t* coverage, int32_t n) 
   RowSpan span{0, 0};
   const __m128i zero = _mm_setzero_si128();
   int32_t x = HaveAvx2() ? CoverageRowAvx2(texels, coverage, n, span) : 0;
-  for (; x + 16 <= n; x += 16) {
+  for (; x < n; x += 16) {
+    // The last step of a row at least 16 wide ends at the row's end, over texels
+    // done already: they come out the same, and the span only grows.
+    if (x + 16 > n) {
+      if (n < 16) break;
+      x = n - 16;
+    }
     const __m128i* src = reinterpret_cast<const __m128i*>(texels + x);
     const __m128i p0 = _mm_loadu_si128(src), p1 = _mm_loadu_si128(src + 1);
     const __m128i p2 = _mm_loadu_si128(src + 2), p3 = _mm_loadu_si128(src + 3);
