@@ -166,7 +166,8 @@ void DrawCoverage(Canvas& canvas, const Placement& at, const CoverageMask& mask,
                   int blend, bool vector) {
   const int32_t columns = at.x1 - at.x0;
   // Zero coverage leaves a pixel as it is when its source is 0, so a row's span
-  // may then grow to whole groups of eight within the columns: no scalar tail.
+  // may then grow to whole groups of eight within the columns, to either side:
+  // no scalar tail unless the columns are fewer than eight.
   const bool widenSpans = source[0] == 0;
   for (int32_t y = at.y0; y < at.y1; ++y) {
     const int32_t ty = at.texelY + (y - at.y0);
@@ -178,10 +179,15 @@ void DrawCoverage(Canvas& canvas, const Placement& at, const CoverageMask& mask,
     }
     // Only the row's span of nonzero coverage, cut to the columns that land.
     const RowSpan span = mask.span(ty);
-    const int32_t begin = std::max(span.begin - at.texelX, 0);
+    int32_t begin = std::max(span.begin - at.texelX, 0);
     int32_t end = std::min(span.end - at.texelX, columns);
     if (begin >= end) continue;
-    if (widenSpans) end = std::min(begin + (end - begin + 7) / 8 * 8, columns);
+    if (widenSpans) {
+      // Whole groups of eight, moved left where the columns end first.
+      const int32_t width = std::min((end - begin + 7) / 8 * 8, columns);
+      begin = std::min(begin, columns - width);
+      end = begin + width;
+    }
     if (vector) {
       CoverageOverRowVector(coverage + begin, dst + begin, end - begin, source);
     } else {
