@@ -202,6 +202,27 @@ TEST(DrawTextRender, MatchesGoldens) {
 // thick; the strike-out's top is round(530 * 16/2048) = 4 above it (row 11).
 const std::u16string kMono = u"DejaVu Sans Mono";
 
+// A clip edge at every column through dense ink: inside it each pixel is the
+// unclipped one (the blend's last few pixels of a row included), outside it the
+// background, over black (the white-over-black step) and over a colour.
+TEST(DrawTextRender, ClippingAtEveryColumnKeepsThePixelsInside) {
+  const std::u16string text = u"MWMWMWMWMW";
+  for (uint32_t background : {0x00000000u, 0x00203040u}) {
+    SCOPED_TRACE(background);
+    Canvas whole(72, 20, kMono, -16, background);
+    whole.Draw(text, RECT{0, 0, 72, 20}, DT_SINGLELINE | DT_NOCLIP);
+    for (int right = 1; right <= 72; ++right) {
+      Canvas cut(72, 20, kMono, -16, background);
+      cut.Draw(text, RECT{0, 0, right, 20}, DT_SINGLELINE);
+      for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 72; ++x) {
+          ASSERT_EQ(cut.At(x, y), x < right ? whole.At(x, y) : background) << "right " << right << ": " << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
 TEST(DrawTextRender, ClipsToTheRectangleUnlessNoClip) {
   for (bool noClip : {false, true}) {
     SCOPED_TRACE(noClip ? "DT_NOCLIP" : "clipped");
