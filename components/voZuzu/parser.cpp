@@ -1,11 +1,10 @@
 // Gathers a document chunk by chunk and parses it at the last chunk. The text is
 // copied once (from the blocks, or straight from a lone final chunk), counting
-// its marks on the way, into the
-// buffer parsed in place and kept by the tree; the blocks stay intact until the
-// parse is over, to locate a failure in the text as it was written.
+// its marks on the way, into the buffer parsed in place and kept by the tree; the
+// blocks stay intact until the parse is over, to locate a failure in the text as
+// it was written.
 #include "parser.hpp"
 
-#include <cstring>
 #include <new>
 #include <utility>
 

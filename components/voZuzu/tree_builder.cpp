@@ -122,18 +122,18 @@ class Flattener {
       const size_t stacked = queue_.size();
       for (pugi::xml_node child = node.first_child(); Present(child); child = child.next_sibling()) {
         // An element's name lies in the text (parsed in place, never empty); the
-        // other children (character data) have none, so the name tells them apart
-        // without asking for the type.
+        // other children (character data) have none, so only they are asked their
+        // type.
         const char* name = child.name();
-        if (InText(name) || child.type() == pugi::node_element) {
+        const pugi::xml_node_type type = InText(name) ? pugi::node_element : child.type();
+        if (type == pugi::node_element) {
           if (at.depth >= KESP_MAX_DEPTH) return Fail(name - 1, kTooDeep);
           if (tree_.tags.size() >= std::numeric_limits<uint32_t>::max()) return Fail(name - 1, "too many elements");
           pending_.push_back({tree_.tags.size(), at.depth + 1});
           tree_.tags.push_back({Keep(name), tree_.empty, 0, 0, 0, 0});
           queue_.push_back(child);
-        } else {
-          const pugi::xml_node_type type = child.type();
-          if (type == pugi::node_pcdata || type == pugi::node_cdata) value.Add(child.value());
+        } else if (type == pugi::node_pcdata || type == pugi::node_cdata) {
+          value.Add(child.value());
         }
       }
       // The first child on top, so it is visited next.
